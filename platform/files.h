@@ -1,0 +1,18 @@
+#pragma once
+// File-system basics on top of the Win32 API.
+#include <cstdint>
+#include <vector>
+
+#include "base/string.h"
+
+namespace uinst {
+
+// The temporary folder with a trailing backslash; raises EOSError when the system has none.
+String GetTempFolder();
+bool FileExists(StringView path);
+bool DirectoryExists(StringView path);
+// Reads or writes a whole file; raise EOSError with the file's name on failure.
+std::vector<uint8_t> ReadFileBytes(StringView path);
+void WriteFileBytes(StringView path, const void* data, size_t size);
+
+}  // namespace uinst
