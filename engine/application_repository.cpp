@@ -1,0 +1,71 @@
+#include "engine/application_repository.h"
+
+#include <windows.h>
+
+#include "base/format.h"
+#include "base/paths.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+
+namespace uinst {
+
+namespace {
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
+String WithoutSpaces(const String& text) {
+    String out;
+    for (Char c : text)
+        if (c != u' ') out.push_back(c);
+    return out;
+}
+
+String TodayText() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    wchar_t buffer[16];
+    swprintf(buffer, 16, L"%04u%02u%02u", t.wYear, t.wMonth, t.wDay);
+    return FromWide(buffer);
+}
+}  // namespace
+
+bool TInstallerApplicationRepository::Register(const String& name, const String& uninstaller, const String& homePage,
+                                               const String& publisher, const String& version) {
+    if (WithoutSpaces(name).empty()) return false;
+    const String path = String(kUninstallKeyPrefix) + name;
+    try {
+        auto key = TRegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE | kView);
+        if (!key) key.emplace(TRegistryKey::Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS | kView));
+        key->WriteDWord(u"NoModify", 1);
+        key->WriteDWord(u"NoRepair", 1);
+        key->WriteString(u"DisplayIcon", uninstaller);
+        key->WriteString(u"DisplayName", name);
+        key->WriteString(u"DisplayVersion", version);
+        key->WriteString(u"InstallDate", TodayText());
+        key->WriteString(u"InstallPath", ExtractFilePath(uninstaller));
+        key->WriteString(u"Publisher", publisher);
+        key->WriteString(u"UninstallString", uninstaller);
+        key->WriteString(u"URLInfoAbout", homePage);
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+bool TInstallerApplicationRepository::Unregister(const String& name) {
+    const String stripped = WithoutSpaces(name);
+    if (stripped.empty()) return false;
+    return TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + stripped, kView);
+}
+
+bool TInstallerApplicationRepository::FindInstallPath(const String& name, String& path) {
+    path.clear();
+    auto key = TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + name, KEY_READ | kView);
+    if (!key) return false;
+    path = key->ReadString(u"InstallPath").value_or(String());
+    if (!path.empty()) path = IncludeTrailingPathDelimiter(path);
+    if (!DirectoryExists(path)) path = ExtractFilePath(key->ReadString(u"UninstallString").value_or(String()));
+    if (!DirectoryExists(path)) path = ExtractFilePath(key->ReadString(u"DisplayIcon").value_or(String()));
+    return DirectoryExists(path);
+}
+
+}  // namespace uinst

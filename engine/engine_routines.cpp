@@ -1,0 +1,65 @@
+#include "engine/engine_routines.h"
+
+#include <windows.h>
+
+#include "base/paths.h"
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/os_error.h"
+
+namespace uinst {
+
+void CopyFileOrRaise(const String& source, const String& dest) {
+    if (!CopyFileW(WidePtr(source), WidePtr(dest), FALSE)) RaiseLastOSError(source + u" -> " + dest);
+}
+
+String CopyToTempFolder(const String& fileName) {
+    const String copy = GetTempFolder() + ExtractFileName(fileName);
+    CopyFileOrRaise(fileName, copy);
+    DeleteFileOnReboot(copy);
+    return copy;
+}
+
+void DeleteFileOnReboot(const String& fileName) {
+    MoveFileExW(WidePtr(fileName), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+void DeleteOrDefer(const String& fileName) {
+    if (!FileExists(fileName)) return;
+    SetFileAttributesW(WidePtr(fileName), 0);
+    if (DeleteFileW(WidePtr(fileName))) return;
+    const String folder = GetTempFolder();
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(WidePtr(folder), L"delete", 0, temp)) RaiseLastOSError(u"GetTempFileName");
+    DeleteFileW(temp);
+    if (MoveFileW(WidePtr(fileName), temp)) DeleteFileOnReboot(FromWide(temp));
+}
+
+bool RunAndWait(const String& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    String line = commandLine;  // CreateProcessW may write into its command line
+    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return false;
+    TUniqueHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForInputIdle(process.Get(), 5000) == WAIT_TIMEOUT) return false;
+    WaitForSingleObject(process.Get(), INFINITE);
+    return true;
+}
+
+String ModuleFileName() {
+    String buffer(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, WidePtr(buffer), static_cast<DWORD>(buffer.size()));
+        if (n == 0) RaiseLastOSError(u"GetModuleFileName");
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace uinst

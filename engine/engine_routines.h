@@ -1,0 +1,20 @@
+#pragma once
+// File and process routines shared by the entry, the actions and the update tasks.
+#include "base/string.h"
+
+namespace uinst {
+
+// Copies with overwrite; raises the system's error with "Source -> Dest" as context.
+void CopyFileOrRaise(const String& source, const String& dest);
+// Copies a file into the temporary folder, schedules the copy's deletion at restart, returns it.
+String CopyToTempFolder(const String& fileName);
+void DeleteFileOnReboot(const String& fileName);
+// Deletes a file; a locked one is moved to a temporary name and deleted at the next restart.
+void DeleteOrDefer(const String& fileName);
+// Starts the command line and waits until it ends; false when it did not start or did not become
+// idle for input within 5 seconds.
+bool RunAndWait(const String& commandLine);
+// The full path of this program.
+String ModuleFileName();
+
+}  // namespace uinst

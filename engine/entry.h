@@ -1,0 +1,21 @@
+#pragma once
+// The program's entry: decides install or removal, elevation, the uninstaller's move to the
+// temporary folder, and runs the job silently or hands over to the wizard.
+#include "base/string.h"
+
+namespace uinst {
+
+// Exit codes for unattended deployment.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitCancelled = 2;
+
+// Runs the whole program for the process command line; returns the exit code.
+int RunSetup();
+
+// Starts this program elevated and waits for it; the child's exit code, or nothing when the
+// user refused the elevation prompt.
+bool RelaunchElevated(const String& parameters, int& exitCode);
+void StartUninstallerFromTemp(const String& parameters);
+
+}  // namespace uinst

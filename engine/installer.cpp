@@ -1,0 +1,226 @@
+#include "engine/installer.h"
+
+#include <windows.h>
+
+#include "base/format.h"
+#include "base/paths.h"
+#include "base/text_case.h"
+#include "engine/command_line.h"
+#include "engine/installer_action.h"
+#include "engine/installer_errors.h"
+#include "engine/installer_resources.h"
+#include "engine/product_info.h"
+#include "engine/run_log.h"
+#include "engine/spawn_service.h"
+#include "formats/ini_file.h"
+#include "platform/message_window.h"
+
+namespace uinst {
+
+TInstaller* Installer = nullptr;
+
+void AddToLog(const String& text) {
+    RunLogLine(u"Error: " + text);
+    if (Installer) Installer->Log().Add(text);
+}
+
+TInstaller::TInstaller(const String& commandLine, std::unique_ptr<TInstallerResources> resources) {
+    Installer = this;
+    try {
+        FSettings = std::make_unique<TORLIniFile>();
+        if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
+        FProductInfo = ProductInfoClass();
+        FResources = resources ? std::move(resources) : TInstallerResources::CreateFromModule();
+        FWindow = std::make_unique<TMessageWindow>(u"TInstaller", [this](UINT message, WPARAM wParam,
+                                                                          LPARAM lParam) -> std::optional<LRESULT> {
+            if (message == WM_USER) {
+                Notify(static_cast<int>(wParam), static_cast<intptr_t>(lParam));
+                return 0;
+            }
+            if (message == WM_COPYDATA && FWindow && reinterpret_cast<HWND>(wParam) == FWindow->Handle()) {
+                const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+                if (data && (data->lpData || data->cbData == 0)) {
+                    try {
+                        String text(static_cast<const Char*>(data->lpData), data->cbData / sizeof(Char));
+                        Notify(static_cast<int>(data->dwData), reinterpret_cast<intptr_t>(&text));
+                    } catch (...) {
+                        // A listener's failure must not travel back into the worker's send.
+                    }
+                }
+                return TRUE;
+            }
+            return std::nullopt;
+        });
+        ParseCommandLine(commandLine);
+    } catch (...) {
+        Installer = nullptr;
+        throw;
+    }
+}
+
+TInstaller::~TInstaller() {
+    FreeThread();
+    FWindow.reset();
+    FResources.reset();
+    FProductInfo.reset();
+    if (Installer == this) Installer = nullptr;
+}
+
+HWND TInstaller::Handle() const { return FWindow ? FWindow->Handle() : nullptr; }
+
+void TInstaller::ParseCommandLine(const String& commandLine) {
+    using P = TORLCommandLineProcessor;
+    if (FResources->ProductPackageContains(u"Uninstall.ini")) {
+        FMode = imUninstall;
+        FOptions = {};
+        if (P::HasSwitch(commandLine, Switches::kAuto)) {
+            FOptions.Include(ioAuto);
+            if (P::HasSwitch(commandLine, Switches::kSilent)) FOptions.Include(ioSilent);
+        }
+        return;
+    }
+    String autoValue;
+    if (P::HasSwitch(commandLine, Switches::kAuto, autoValue)) {
+        FMode = imInstall;
+        FOptions = {ioAuto};
+        if (autoValue.empty()) autoValue = FProductInfo->GetDefaultPath();
+        SetDestPath(autoValue);
+        if (P::HasSwitch(commandLine, Switches::kNoBackup)) FOptions.Include(ioNoBackup);
+        if (P::HasSwitch(commandLine, Switches::kRun)) FOptions.Include(ioRun);
+        if (P::HasSwitch(commandLine, Switches::kUpdate)) {
+            if (!FProductInfo->CanUpdate())
+                throw EInstallerUpdateError(
+                    Format(u"Cannot install update on v%s", {FProductInfo->InstalledVersionText()}));
+            return;
+        }
+        if (P::HasSwitch(commandLine, Switches::kPortable)) FOptions.Include(ioPortable);
+        if (P::HasSwitch(commandLine, Switches::kSilent)) FOptions.Include(ioSilent);
+        ValidateOptions();
+        return;
+    }
+    FMode = imInstall;
+    FOptions = {ioUpdate};
+    SetDestPath(FProductInfo->GetDefaultPath());
+}
+
+namespace {
+String MakeFullLongPath(const String& path) {
+    String result = path;
+    if (result.find(u".\\") != String::npos) {
+        wchar_t buffer[32768];
+        const DWORD n = GetFullPathNameW(WidePtr(result), 32768, buffer, nullptr);
+        if (n > 0 && n < 32768) result = FromWide(buffer, n);
+    }
+    if (result.find(u'~') != String::npos) {
+        wchar_t buffer[32768];
+        const DWORD n = GetLongPathNameW(WidePtr(result), buffer, 32768);
+        if (n > 0 && n < 32768) result = FromWide(buffer, n);
+    }
+    return IncludeTrailingPathDelimiter(result);
+}
+}  // namespace
+
+void TInstaller::SetDestPath(const String& path) {
+    if (path == FDestPath) return;
+    FDestPath = MakeFullLongPath(path);
+    FProductInfo->Load();
+    FOptions.Set(ioUpdate, FProductInfo->CanUpdate());
+    if (FOptions.Has(ioUpdate) && FProductInfo->IsPortable()) FOptions.Include(ioPortable);
+    ValidateOptions();
+}
+
+bool TInstaller::IsInProgramFiles() const {
+    auto startsWith = [this](const String& folder) {
+        return !folder.empty() && FDestPath.size() >= folder.size() &&
+               SameText(StringView(FDestPath).substr(0, folder.size()), folder);
+    };
+    return startsWith(FResources->ProgramFilesFolder()) || startsWith(FResources->ProgramFilesFolderNoX86());
+}
+
+void TInstaller::ValidateOptions() {
+    if (!FProductInfo->CanUpdate()) FOptions.Exclude(ioUpdate);
+    if (IsInProgramFiles()) FOptions.Exclude(ioPortable);
+}
+
+bool TInstaller::HasOption(int option) const {
+    if (option < 0 || option > 7) return false;
+    return (FOptions.Bits() >> option) & 1u;
+}
+
+void TInstaller::SetOption(TInstallerOption option, bool value) {
+    TInstallerOptions options = FOptions;
+    options.Set(option, value);
+    SetOptions(options);
+}
+
+void TInstaller::SetOptions(TInstallerOptions options) {
+    if (options == FOptions) return;
+    if (options.Has(ioAuto) != FOptions.Has(ioAuto) || options.Has(ioSilent) != FOptions.Has(ioSilent))
+        throw EInstallerMysteryError(u"Invalid Arguments");
+    FOptions = options;
+    ValidateOptions();
+}
+
+void TInstaller::Start(bool wait) {
+    if (FState != isIdle) return;
+    if (FDestPath.empty()) throw EInstallerInstallError(u"DestPath is empty");
+    ValidateOptions();
+    FState = isRunning;
+    FThread = std::make_unique<TInstallerThread>();
+    FThread->Resume();
+    if (wait) WaitWithMessages(FThread->Handle());
+}
+
+void TInstaller::FreeThread() { FThread.reset(); }
+
+void TInstaller::RunFinalActions() {
+    if (!FLog.Empty() || FMode != imInstall) return;
+    const bool byDefault = FOptions.Has(ioAuto) && FOptions.Has(ioUpdate) && FOptions.Has(ioRun);
+    for (const auto& entry : FResources->Script().Actions()) {
+        if (FSettings->ReadBool(u"Actions", entry->Name, byDefault)) {
+            const String command = FResources->ExpandPath(entry->Name);
+            RunLogLine(u"Starting " + command);
+            TInstallerSpawnService::Run(command);
+        }
+    }
+}
+
+void TInstaller::AddListener(IInstallerNotify* listener) {
+    std::lock_guard<std::recursive_mutex> lock(FLock);
+    FListeners.push_back(listener);
+}
+
+void TInstaller::RemoveListener(IInstallerNotify* listener) {
+    std::lock_guard<std::recursive_mutex> lock(FLock);
+    std::erase(FListeners, listener);
+}
+
+void TInstaller::Post(int code, intptr_t param) {
+    SendMessageW(FWindow->Handle(), WM_USER, static_cast<WPARAM>(code), static_cast<LPARAM>(param));
+}
+
+void TInstaller::PostText(int code, const String& text) {
+    COPYDATASTRUCT data{};
+    data.dwData = static_cast<ULONG_PTR>(code);
+    data.cbData = static_cast<DWORD>(text.size() * sizeof(Char));
+    data.lpData = const_cast<Char*>(text.data());
+    SendMessageW(FWindow->Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(FWindow->Handle()),
+                 reinterpret_cast<LPARAM>(&data));
+}
+
+void TInstaller::Notify(int code, intptr_t param) {
+    std::lock_guard<std::recursive_mutex> lock(FLock);
+    if (code == kNotifyFinished) {
+        FState = isFinished;
+        if (param != 0) FLog.Add(FResources->GetText(u"Common", u"E4"));
+    }
+    if (code == kNotifyStatus) RunLogLine(u"Status: " + *reinterpret_cast<const String*>(param));
+    // From the last added to the first; a listener may remove itself while it is being called.
+    for (size_t i = FListeners.size(); i > 0; --i) {
+        if (i > FListeners.size()) i = FListeners.size();
+        if (i == 0) break;
+        FListeners[i - 1]->Notify(code, param);
+    }
+}
+
+}  // namespace uinst

@@ -1,0 +1,81 @@
+#pragma once
+// The one installer object of a run: mode, destination, options, settings, error log, the worker
+// thread, and the delivery of the worker's reports to listeners on the main thread.
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "base/string_list.h"
+#include "engine/installer_types.h"
+
+namespace uinst {
+
+class TInstallerProductInfo;
+class TInstallerResources;
+class TInstallerThread;
+class TMessageWindow;
+class TORLIniFile;
+
+class TInstaller {
+public:
+    // Creates the resources (packages, script, languages) unless given, then reads the switches.
+    explicit TInstaller(const String& commandLine, std::unique_ptr<TInstallerResources> resources = nullptr);
+    ~TInstaller();
+    TInstaller(const TInstaller&) = delete;
+    TInstaller& operator=(const TInstaller&) = delete;
+
+    void SetDestPath(const String& path);
+    const String& DestPath() const { return FDestPath; }
+    bool HasOption(int option) const;
+    void SetOption(TInstallerOption option, bool value);
+    void SetOptions(TInstallerOptions options);
+    TInstallerOptions Options() const { return FOptions; }
+    // True when the destination lies in the program-files folder (with or without " (x86)").
+    bool IsInProgramFiles() const;
+
+    TInstallerMode Mode() const { return FMode; }
+    TInstallerState State() const { return FState; }
+    TORLIniFile& Settings() { return *FSettings; }
+    TORLStringList& Log() { return FLog; }
+    TInstallerProductInfo& ProductInfo() { return *FProductInfo; }
+    TInstallerResources& Resources() { return *FResources; }
+    bool HasErrors() const { return !FLog.Empty(); }
+    HWND Handle() const;
+
+    void Start(bool wait);
+    void FreeThread();
+    void RunFinalActions();
+
+    void AddListener(IInstallerNotify* listener);
+    void RemoveListener(IInstallerNotify* listener);
+    // Deliver a notification from any thread; return after the main thread has handled it.
+    void Post(int code, intptr_t param);
+    void PostText(int code, const String& text);
+
+private:
+    void ParseCommandLine(const String& commandLine);
+    void ValidateOptions();
+    void Notify(int code, intptr_t param);
+
+    std::unique_ptr<TORLIniFile> FSettings;
+    String FDestPath;
+    TORLStringList FLog;
+    std::unique_ptr<TMessageWindow> FWindow;
+    std::vector<IInstallerNotify*> FListeners;
+    std::recursive_mutex FLock;
+    TInstallerMode FMode = imInstall;
+    TInstallerOptions FOptions;
+    std::unique_ptr<TInstallerProductInfo> FProductInfo;
+    std::unique_ptr<TInstallerResources> FResources;
+    TInstallerState FState = isIdle;
+    std::unique_ptr<TInstallerThread> FThread;
+};
+
+// The installer of the process; set while one exists.
+extern TInstaller* Installer;
+
+// Appends one item to the installer's error log (and to the run log when one is open).
+void AddToLog(const String& text);
+
+}  // namespace uinst

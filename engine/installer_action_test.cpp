@@ -1,0 +1,157 @@
+#include "engine/installer_action.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "engine/engine_test_support.h"
+#include "engine/installer_errors.h"
+#include "engine/summary_builder.h"
+#include "platform/message_window.h"
+
+namespace uinst {
+namespace {
+
+using namespace test;
+
+struct TCounters {
+    std::atomic<int> Started{0};
+};
+TCounters gCounters;
+
+class TStepAction : public TInstallerAction {
+public:
+    void Execute() override {
+        ++gCounters.Started;
+        SetStatus(u"step");
+        SetProgress(50);
+    }
+};
+
+class TFailingAction : public TInstallerAction {
+public:
+    void Execute() override { throw EInstallerInstallError(u"Disk is full"); }
+};
+
+class TStdFailingAction : public TInstallerAction {
+public:
+    void Execute() override { throw std::runtime_error("bad thing"); }
+};
+
+// Runs until the run is cancelled: the main thread's Terminate reaches it as the current action.
+class TCancellingAction : public TInstallerAction {
+public:
+    static inline std::atomic<bool> Running{false};
+    void Execute() override {
+        ++gCounters.Started;
+        Running = true;
+        while (!FTerminateCalled) Sleep(1);
+    }
+    void Terminate() override { FTerminateCalled = true; }
+
+private:
+    std::atomic<bool> FTerminateCalled{false};
+};
+
+class TRecorder : public IInstallerNotify {
+public:
+    std::vector<std::pair<int, intptr_t>> Events;
+    std::vector<String> Texts;
+    void Notify(int code, intptr_t param) override {
+        Events.emplace_back(code, param);
+        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
+    }
+    std::vector<intptr_t> Params(int code) const {
+        std::vector<intptr_t> out;
+        for (const auto& [c, p] : Events)
+            if (c == code) out.push_back(p);
+        return out;
+    }
+};
+
+std::unique_ptr<TInstaller> RunWith(std::vector<TInstallerActionClass> classes, TRecorder& recorder) {
+    gCounters.Started = 0;
+    UseTestProduct([classes](TTestProduct& p) { p.Classes = classes; });
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    installer->AddListener(&recorder);
+    installer->Start(true);
+    return installer;
+}
+
+constexpr intptr_t Progress(int mean, int current) { return (static_cast<intptr_t>(mean) << 16) | current; }
+
+TEST(Worker, ReportsProgressAndStatusInOrder) {
+    TRecorder recorder;
+    auto installer = RunWith({ActionClassOf<TStepAction>(u"a"), ActionClassOf<TStepAction>(u"b")}, recorder);
+    EXPECT_EQ(installer->State(), isFinished);
+    EXPECT_FALSE(installer->HasErrors());
+    EXPECT_EQ(gCounters.Started, 2);
+    // Start of a (0), a at 50, a done; start of b, b at 50 (mean 75), b done.
+    EXPECT_EQ(recorder.Params(kNotifyProgress),
+              (std::vector<intptr_t>{Progress(0, 0), Progress(25, 50), Progress(50, 100), Progress(50, 0),
+                                     Progress(75, 50), Progress(100, 100)}));
+    EXPECT_EQ(recorder.Params(kNotifyRepaint).size(), 6u);
+    EXPECT_EQ(recorder.Texts, (std::vector<String>{u"step", u"step"}));
+    ASSERT_FALSE(recorder.Events.empty());
+    EXPECT_EQ(recorder.Events.back(), std::make_pair(int(kNotifyFinished), intptr_t(0)));
+}
+
+TEST(Worker, AnErrorEndsTheRunAsOneLogItem) {
+    TRecorder recorder;
+    auto installer = RunWith({ActionClassOf<TStepAction>(u"a"), ActionClassOf<TFailingAction>(u"b"),
+                              ActionClassOf<TStepAction>(u"c")},
+                             recorder);
+    EXPECT_EQ(gCounters.Started, 1);  // the third never starts
+    ASSERT_EQ(installer->Log().Count(), 1);
+    EXPECT_EQ(installer->Log()[0], u"Disk is full\r\n--------------------\r\n\r\n--------------------");
+    EXPECT_EQ(recorder.Events.back(), std::make_pair(int(kNotifyFinished), intptr_t(0)));
+
+    TRecorder other;
+    auto foreign = RunWith({ActionClassOf<TStdFailingAction>(u"x")}, other);
+    ASSERT_EQ(foreign->Log().Count(), 1);
+    EXPECT_EQ(foreign->Log()[0].rfind(u"bad thing\r\n", 0), 0u);
+}
+
+TEST(Worker, EmptyListFinishesAtOnce) {
+    TRecorder recorder;
+    auto installer = RunWith({}, recorder);
+    EXPECT_EQ(recorder.Events, (std::vector<std::pair<int, intptr_t>>{{kNotifyFinished, 0}}));
+    TInstallerActionList list;
+    EXPECT_EQ(list.AverageProgress(), 0);
+}
+
+TEST(Worker, CancellingFinishesTheCurrentActionAndStartsNoOther) {
+    gCounters.Started = 0;
+    TCancellingAction::Running = false;
+    UseTestProduct([](TTestProduct& p) {
+        p.Classes = {ActionClassOf<TCancellingAction>(u"a"), ActionClassOf<TStepAction>(u"b")};
+    });
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    TRecorder recorder;
+    installer->AddListener(&recorder);
+    installer->Start(false);
+    while (!TCancellingAction::Running) SleepWithMessages(1);
+    installer->FreeThread();  // what the wizard does when the user confirms cancelling
+    EXPECT_EQ(gCounters.Started, 1);
+    EXPECT_EQ(installer->State(), isFinished);
+    ASSERT_EQ(installer->Log().Count(), 1);
+    EXPECT_EQ(installer->Log()[0], u"The installation was cancelled.");
+    EXPECT_EQ(recorder.Events.back(), std::make_pair(int(kNotifyFinished), intptr_t(1)));
+}
+
+TEST(Summary, HeadersWithoutLinesAreNeverWritten) {
+    UseTestProduct();
+    auto installer = MakeInstaller(u"/AUTO=C:\\X");
+    TInstallerSummaryBuilder builder;
+    builder.SetHeader(u"Unused");
+    builder.SetHeader(u"First");
+    builder.AddLine(u"one");
+    builder.AddLine(u"two");
+    builder.SetHeader(u"Never");
+    builder.SetHeader(u"Common", u"A8");
+    builder.AddLine(u"three");
+    EXPECT_EQ(builder.ToString(), u"First\r\n    one\r\n    two\r\n\r\nClosing programs\r\n    three\r\n");
+}
+
+}  // namespace
+}  // namespace uinst

@@ -1,0 +1,58 @@
+#include "engine/run_log.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "base/string_list.h"
+
+namespace uinst {
+
+namespace {
+std::mutex gLock;
+HANDLE gFile = INVALID_HANDLE_VALUE;
+}  // namespace
+
+bool OpenRunLog(const String& fileName) {
+    std::lock_guard<std::mutex> lock(gLock);
+    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
+    gFile = CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    return gFile != INVALID_HANDLE_VALUE;
+}
+
+void CloseRunLog() {
+    std::lock_guard<std::mutex> lock(gLock);
+    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
+    gFile = INVALID_HANDLE_VALUE;
+}
+
+bool RunLogOpen() {
+    std::lock_guard<std::mutex> lock(gLock);
+    return gFile != INVALID_HANDLE_VALUE;
+}
+
+void RunLogLine(const String& text) {
+    std::lock_guard<std::mutex> lock(gLock);
+    if (gFile == INVALID_HANDLE_VALUE) return;
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char stamp[64];
+    std::snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond, t.wMilliseconds, static_cast<unsigned long>(GetCurrentProcessId()));
+    // A multi-line text (an error item) keeps its lines, each indented under the stamp.
+    TORLStringList lines;
+    lines.SetText(text);
+    std::string out = stamp;
+    for (int i = 0; i < lines.Count(); ++i) {
+        if (i > 0) out += "    ";
+        out += StringToUtf8(lines[i]);
+        out += "\r\n";
+    }
+    if (lines.Empty()) out += "\r\n";
+    DWORD written = 0;
+    WriteFile(gFile, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+}
+
+}  // namespace uinst

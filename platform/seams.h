@@ -1,0 +1,67 @@
+#pragma once
+// Services that tests replace: the OS version, the administrator check, message boxes, starting
+// programs through the shell, waiting and the clock. Each is one function object with the real
+// implementation by default; tests swap it with a TSeamOverride.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "base/string.h"
+
+namespace uinst {
+
+struct TOSVersion {
+    uint32_t Major = 0;
+    uint32_t Minor = 0;
+    uint32_t Build = 0;
+};
+
+struct TShellRequest {
+    String Verb;  // "open", "runas"
+    String File;
+    String Parameters;
+    String Directory;
+};
+
+struct TSeams {
+    std::function<TOSVersion()> OSVersion;
+    std::function<bool()> IsUserAdmin;
+    // A message box: returns IDOK, IDCANCEL, IDRETRY, ... like MessageBoxW.
+    std::function<int(HWND owner, const String& text, const String& caption, UINT flags)> MessageBox;
+    // ShellExecuteW without waiting; true when the shell accepted the request.
+    std::function<bool(const TShellRequest&)> ShellOpen;
+    std::function<void(uint32_t milliseconds)> Sleep;
+    std::function<uint64_t()> TickCount;
+};
+
+TSeams& Seams();
+
+// Replaces one seam for the lifetime of the object.
+template <typename F>
+class TSeamOverride {
+public:
+    TSeamOverride(F& slot, F replacement) : FSlot(slot), FSaved(std::move(slot)) { FSlot = std::move(replacement); }
+    ~TSeamOverride() { FSlot = std::move(FSaved); }
+    TSeamOverride(const TSeamOverride&) = delete;
+    TSeamOverride& operator=(const TSeamOverride&) = delete;
+
+private:
+    F& FSlot;
+    F FSaved;
+};
+
+// Version tests of the platform, computed from the OSVersion seam.
+bool IsWindowsVistaOrLater();
+bool IsWindows8OrLater();
+bool IsWindows10OrLater();
+
+// "/SUPPRESSMSGBOXES": every message box takes the answer that keeps data safe without showing.
+void SuppressMessageBoxes(bool suppress);
+bool MessageBoxesSuppressed();
+// The answer that keeps data safe for a box of these flags (cancel, abort, no, or OK).
+int SafeMessageBoxAnswer(UINT flags);
+// Shows a box through the seam, or returns the safe answer when boxes are suppressed.
+int ShowMessageBox(HWND owner, const String& text, const String& caption, UINT flags);
+
+}  // namespace uinst

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/engine_test_support.h"
+#include "formats/ini_file.h"
+#include "platform/files.h"
+#include "platform/seams.h"
+#include "product/action_close_applications.h"
+#include "product/product_info_orvo.h"
+
+namespace uinst {
+namespace {
+
+using namespace test;
+
+std::unique_ptr<TInstaller> MakeOrvoInstaller(const String& commandLine) {
+    RegisterProductORVO();
+    auto installer = MakeInstaller(commandLine);
+    return installer;
+}
+
+void WriteText(const String& path, const std::string& text) { WriteFileBytes(path, text.data(), text.size()); }
+
+TEST(ProductORVO, UpdatableVersionsAndPortableConfiguration) {
+    TTempFolder folder;
+    auto installer = MakeOrvoInstaller(u"/AUTO=\"" + folder.Path() + u"\"");
+    auto& product = static_cast<TProductInfoORVO&>(installer->ProductInfo());
+    EXPECT_EQ(product.GetInstalledVersion(), 0);
+    EXPECT_FALSE(product.CanUpdate());
+    EXPECT_FALSE(product.IsPortable());
+    for (auto [version, updatable] : {std::pair{3499, false}, {3500, true}, {5099, true}, {5100, false}}) {
+        WriteText(folder.Path() + u"ORVO.ini", "[System]\r\nVersion=" + std::to_string(version) + "\r\n");
+        installer->SetDestPath(folder.Path() + u".\\");  // another spelling: read again
+        installer->SetDestPath(folder.Path());
+        EXPECT_EQ(product.CanUpdate(), updatable) << version;
+        EXPECT_EQ(installer->HasOption(ioUpdate), updatable) << version;
+    }
+    // ORVO.ini wins over ORVO3.ini; UserMode=0 marks a portable copy, and an update keeps it so.
+    WriteText(folder.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n[Integration]\r\nA=1\r\n");
+    WriteText(folder.Path() + u"ORVO3.ini", "[System]\r\nVersion=3900\r\n");
+    installer->SetDestPath(folder.Path() + u".\\");
+    EXPECT_EQ(product.GetInstalledVersion(), 4600);
+    EXPECT_TRUE(product.IsPortable());
+    EXPECT_TRUE(installer->HasOption(ioPortable));
+    EXPECT_EQ(installer->Settings().ReadSectionText(u"Integration"), u"A=1\r\n");
+    EXPECT_EQ(product.InstalledVersionText(), u"4.60");
+}
+
+TEST(ProductORVO, RemovalRunsCloseIntegrationAndFiles) {
+    RegisterProductORVO();
+    auto installer = MakeInstaller(u"/AUTO /SILENT", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
+    std::vector<String> names;
+    installer->ProductInfo().PopulateActions([&](const TInstallerActionClass& c) { names.push_back(c.Name); });
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names[0], u"TInstallerActionCloseApplications");
+}
+
+TEST(VersionText, ThousandsDotAndTwoDigits) {
+    EXPECT_EQ(VersionIdText(4512), u"4.51");
+    EXPECT_EQ(VersionIdText(5030), u"5.03");
+    EXPECT_EQ(VersionIdText(4000), u"4.00");
+    EXPECT_EQ(VersionIdText(0), u"0.00");
+}
+
+// A top-level window of the player's class on a thread of its own.
+class TFakePlayer {
+public:
+    explicit TFakePlayer(int count) {
+        FThread = std::thread([this, count] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = DefWindowProcW;  // closes on WM_CLOSE
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TORVOMainForm";
+            RegisterClassW(&wc);
+            for (int i = 0; i < count; ++i)
+                CreateWindowExW(0, L"TORVOMainForm", L"ORVO", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+            FReady = true;
+            MSG msg;
+            while (!FStop) {
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+                Sleep(5);
+            }
+        });
+        while (!FReady) Sleep(1);
+    }
+    ~TFakePlayer() {
+        FStop = true;
+        FThread.join();
+    }
+
+private:
+    std::thread FThread;
+    std::atomic<bool> FReady{false}, FStop{false};
+};
+
+TEST(CloseApplications, ClosesOneWindowOfEachClassPerPass) {
+    int sleeps = 0;
+    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([&](uint32_t ms) {
+                            EXPECT_EQ(ms, 2000u);
+                            ++sleeps;
+                        }));
+    UseTestProduct([](TTestProduct& p) {
+        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
+    });
+    {
+        auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+        installer->Start(true);
+        EXPECT_FALSE(installer->HasErrors());
+        EXPECT_EQ(sleeps, 1);  // nothing runs: one pass
+    }
+    sleeps = 0;
+    TFakePlayer players(2);
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    installer->Start(true);
+    EXPECT_FALSE(installer->HasErrors());
+    EXPECT_EQ(sleeps, 3);  // one window per pass, then a pass that finds none
+    EXPECT_EQ(FindWindowW(L"TORVOMainForm", nullptr), nullptr);
+}
+
+TEST(CloseApplications, ASilentRunGivesUpOnAProgramThatStaysOpen) {
+    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([](uint32_t) {}));
+    UseTestProduct([](TTestProduct& p) {
+        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
+    });
+    // A window that ignores WM_CLOSE.
+    std::atomic<bool> ready{false}, stop{false};
+    std::thread stubborn([&] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            return m == WM_CLOSE ? 0 : DefWindowProcW(h, m, w, l);
+        };
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TORVOLibMainForm";
+        RegisterClassW(&wc);
+        HWND w = CreateWindowExW(0, L"TORVOLibMainForm", L"Library", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+        ready = true;
+        MSG msg;
+        while (!stop) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(5);
+        }
+        DestroyWindow(w);
+    });
+    while (!ready) Sleep(1);
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    installer->Start(true);
+    stop = true;
+    stubborn.join();
+    ASSERT_EQ(installer->Log().Count(), 1);
+    EXPECT_EQ(installer->Log()[0].rfind(u"Still running: Library (TORVOLibMainForm)\r\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace uinst
