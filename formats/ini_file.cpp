@@ -24,7 +24,7 @@ const Char kCrLf[] = u"\r\n";
 // Collects bytes and hands them to the target stream in large writes.
 class TBufferedWriter {
 public:
-    explicit TBufferedWriter(TStream& target) : FTarget(target) { FBuffer.reserve(kIniBufferSize); }
+    explicit TBufferedWriter(TStream& target) : FTarget(target) {}
     void Put(const void* data, size_t size) {
         const auto* p = static_cast<const char*>(data);
         if (FBuffer.size() + size > kIniBufferSize) Flush();
@@ -44,14 +44,22 @@ private:
     std::string FBuffer;
 };
 
+// Reads to the end of the stream in pieces of at most kIniBufferSize; the stream's size is only a
+// hint, so that a stream that grows or lies about its size is still read to its real end.
 std::vector<uint8_t> ReadRemainingBytes(TStream& stream) {
-    std::vector<uint8_t> bytes;
+    const int64_t announced = stream.Size() - stream.Position();
+    std::vector<uint8_t> bytes(announced > 0 ? static_cast<size_t>(announced) : 0);
     size_t used = 0;
     for (;;) {
-        bytes.resize(used + kIniBufferSize);
-        const size_t n = stream.Read(bytes.data() + used, kIniBufferSize);
-        used += n;
+        if (used == bytes.size()) {
+            uint8_t probe;
+            if (stream.Read(&probe, 1) == 0) break;
+            bytes.resize(used + 1 + std::clamp<size_t>(used, 4096, kIniBufferSize));
+            bytes[used++] = probe;
+        }
+        const size_t n = stream.Read(bytes.data() + used, std::min(bytes.size() - used, kIniBufferSize));
         if (n == 0) break;
+        used += n;
     }
     bytes.resize(used);
     return bytes;

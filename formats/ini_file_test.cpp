@@ -295,6 +295,23 @@ TEST(IniFile, UnmarkedAndUndecodableBytesUseTheAnsiCodePage) {
     EXPECT_TRUE(ini.IsEmpty());
 }
 
+// A stream that does not know its size, as a pipe or a growing file may be.
+class TSizelessStream : public TMemoryStream {
+public:
+    using TMemoryStream::TMemoryStream;
+    int64_t Size() override { return 0; }
+};
+
+TEST(IniFile, ReadsStreamsToTheirRealEnd) {
+    std::string text = "[S]\r\n";
+    for (int i = 0; i < 20000; ++i) text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    TSizelessStream stream(text.data(), text.size());
+    TORLIniFile ini;
+    ini.LoadFromStream(stream);
+    EXPECT_EQ(ini.ReadInteger(u"S", u"key19999", 0), 19999);
+    EXPECT_EQ(ini.SaveToText(), Utf8ToString(text) + u"\r\n");
+}
+
 TEST(IniFile, SavesEachEncodingWithItsMark) {
     TORLIniFile ini;
     ini.WriteString(u"S", u"k", u"\u00E9");
