@@ -7,6 +7,10 @@
 
 #include "base/code_page.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace uinst {
 namespace {
 
@@ -466,6 +470,31 @@ TEST_F(IniFileTest, MergeFromFile) {
     ini.Merge(PathOf("missing.ini"), true);
     EXPECT_EQ(ini.ReadSectionText(u"S"), u"a=1\r\nb=3\r\n");
 }
+
+#ifdef _WIN32
+TEST_F(IniFileTest, OverwritesReadOnlyAndHiddenFilesAndLongNames) {
+    TORLIniFile ini;
+    ini.WriteString(u"S", u"k", u"1");
+    const String name = PathOf("locked.ini");
+    WriteFile("locked.ini", Bytes("old"));
+    ASSERT_TRUE(SetFileAttributesW(WidePtr(name), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(ini.SaveToFile(name));
+    EXPECT_EQ(ReadFile("locked.ini"), Saved(ini, teUTF16LE));
+
+    // A path of more than 260 characters, made with the long-path prefix.
+    String path = u"\\\\?\\" + FFolder.u16string();
+    for (int i = 0; i < 6; ++i) {
+        path += u"\\" + String(50, static_cast<Char>(u'a' + i));
+        ASSERT_TRUE(CreateDirectoryW(WidePtr(path), nullptr));
+    }
+    const String longName = path.substr(4) + u"\\long.ini";
+    ASSERT_GE(longName.size(), 300u);
+    EXPECT_TRUE(ini.SaveToFile(longName, teUTF8));
+    TORLIniFile loaded(longName);
+    EXPECT_EQ(loaded.Encoding(), teUTF8);
+    EXPECT_TRUE(loaded == ini);
+}
+#endif
 
 }  // namespace
 }  // namespace uinst
