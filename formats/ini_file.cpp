@@ -468,7 +468,11 @@ void TORLIniFile::Merge(const TORLIniFile& other, bool overwrite) {
             const StringView key = IniLineName(source->Strings(i));
             if (key.empty()) continue;
             if (!overwrite && KeyExists(name, key)) continue;
-            WriteString(name, key, other.ReadString(name, key, StringView()));
+            // The stored text, not a subclass's reading of it: a language's "\n" must not turn
+            // into a real line break inside a line.
+            String value;
+            other.TORLIniFile::ReadString(name, key, value);
+            WriteString(name, key, value);
         }
     }
 }

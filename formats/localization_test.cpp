@@ -60,6 +60,9 @@ TEST_F(LocalizationTest, BackslashNBecomesALineBreak) {
     TORLIniFile ini;
     ini.LoadFromText(u"[Page]\r\nText=One\\nTwo\r\n");
     EXPECT_EQ(ini.ReadString(u"Page", u"Text", u""), u"One\\nTwo");
+    // Merging copies the stored text, so the pair stays one line.
+    ini.Merge(lng, true);
+    EXPECT_EQ(ini.ReadSectionText(u"Page"), u"Text=One\\nTwo\\n\r\nPlain=a\\b\r\n");
 }
 
 TEST_F(LocalizationTest, EnglishFillsTheGapsOfOtherLanguages) {
