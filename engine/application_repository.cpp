@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/errors.h"
 #include "base/format.h"
 #include "base/paths.h"
 #include "platform/files.h"

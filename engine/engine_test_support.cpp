@@ -85,7 +85,9 @@ std::unique_ptr<TInstaller> MakeInstaller(const String& commandLine, const TFile
                                           const TFiles& productFiles) {
     if (!ProductInfoClass) UseTestProduct();
     auto resources = std::make_unique<TInstallerResources>(MakePackage(setupFiles), MakePackage(productFiles));
-    return std::make_unique<TInstaller>(commandLine, std::move(resources));
+    auto installer = std::make_unique<TInstaller>(commandLine, std::move(resources));
+    installer->Resources().LoadLanguageFile(u"English.lng");
+    return installer;
 }
 
 TTempFolder::TTempFolder() {

@@ -1,6 +1,8 @@
 #pragma once
 // The one installer object of a run: mode, destination, options, settings, error log, the worker
 // thread, and the delivery of the worker's reports to listeners on the main thread.
+#include <windows.h>
+
 #include <functional>
 #include <memory>
 #include <mutex>

@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "engine/installer.h"
 #include "engine/installer_resources.h"
+#include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "platform/os_error.h"
 

@@ -19,15 +19,15 @@ TInstallerScriptFile& TInstallerScriptGroup::Add() {
 
 void TInstallerScriptGroup::LoadGroup(const TORLXMLNode& node) {
     for (int i = 0; i < node.Count(); ++i) LoadItem(*node.Nodes(i));
-    if (node.Count() == 0 && !node.Text.empty()) Add().Name = node.Text;
+    if (node.Count() == 0 && !node.Text().empty()) Add().Name = node.Text();
 }
 
 void TInstallerScriptGroup::LoadItem(const TORLXMLNode& node) {
-    if (!SameXmlName(node.Name, "File")) return;
+    if (!SameXMLName(node.Name(), "File")) return;
     TInstallerScriptFile& entry = Add();
-    entry.Value = node.Text;
-    entry.Name = node.Attributes.GetValue("name");
-    entry.LangFamily = node.Attributes.GetValue("lang-family");
+    entry.Value = node.Text();
+    entry.Name = node.Attributes().GetValue("name");
+    entry.LangFamily = node.Attributes().GetValue("lang-family");
 }
 
 bool TInstallerScriptGroup::Find(StringView langFamily, const TInstallerScriptFile*& entry) const {
@@ -54,16 +54,16 @@ void TInstallerScript::LoadFromNode(const TORLXMLNode& root) {
     if (!product) return;
     for (int i = 0; i < product->Count(); ++i) {
         const TORLXMLNode& child = *product->Nodes(i);
-        if (SameXmlName(child.Name, "Components")) {
+        if (SameXMLName(child.Name(), "Components")) {
             FComponents.LoadGroup(child);
-        } else if (SameXmlName(child.Name, "Actions")) {
+        } else if (SameXMLName(child.Name(), "Actions")) {
             FActions.LoadGroup(child);
-        } else if (SameXmlName(child.Name, "Settings")) {
+        } else if (SameXMLName(child.Name(), "Settings")) {
             for (int j = 0; j < child.Count(); ++j) {
                 const TORLXMLNode& pair = *child.Nodes(j);
-                FSettings.Add(pair.Attributes.GetValue("name") + u"=" + pair.Attributes.GetValue("value"));
+                FSettings.Add(pair.Attributes().GetValue("name") + u"=" + pair.Attributes().GetValue("value"));
             }
-        } else if (SameXmlName(child.Name, "Shortcuts")) {
+        } else if (SameXMLName(child.Name(), "Shortcuts")) {
             FShortcuts.LoadGroup(child);
         }
     }

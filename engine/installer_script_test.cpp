@@ -5,15 +5,15 @@
 namespace uinst {
 namespace {
 
-TInstallerScript Load(const std::string& xml) {
+std::unique_ptr<TInstallerScript> Load(const std::string& xml) {
     TMemoryStream stream(xml.data(), xml.size());
-    TInstallerScript script;
-    script.LoadFromStream(stream);
+    auto script = std::make_unique<TInstallerScript>();
+    script->LoadFromStream(stream);
     return script;
 }
 
 TEST(InstallerScript, ReadsGroupsEntriesAndSettings) {
-    const auto script = Load(R"(<root>
+    const auto loaded = Load(R"(<root>
   <setup><license><File name="EULA.rtf"/><File name="EULA.ru.rtf" lang-family="RU"/></license></setup>
   <product>
     <components>
@@ -29,6 +29,7 @@ TEST(InstallerScript, ReadsGroupsEntriesAndSettings) {
   </product>
   <product><Components><File name="never"/></Components></product>
 </root>)");
+    const TInstallerScript& script = *loaded;
     ASSERT_EQ(script.Components().Count(), 3);
     EXPECT_EQ(script.Components().Items(0).SourceName(), u"ORVO.exe");
     EXPECT_EQ(script.Components().Items(1).SourceName(), u"Help.ru.txt");
@@ -45,15 +46,16 @@ TEST(InstallerScript, ReadsGroupsEntriesAndSettings) {
 }
 
 TEST(InstallerScript, MissingPartsGiveEmptyGroups) {
-    const auto noProduct = Load("<x><setup><license><File name=\"L.rtf\" lang-family=\"EN\"/></license></setup></x>");
+    const auto loaded = Load("<x><setup><license><File name=\"L.rtf\" lang-family=\"EN\"/></license></setup></x>");
+    const TInstallerScript& noProduct = *loaded;
     EXPECT_EQ(noProduct.License().Count(), 1);
     EXPECT_EQ(noProduct.Components().Count(), 0);
     EXPECT_TRUE(noProduct.Settings().Empty());
     const TInstallerScriptFile* entry = nullptr;
     EXPECT_FALSE(noProduct.License().Find(u"RU", entry));
     EXPECT_EQ(entry, nullptr);
-    EXPECT_EQ(Load("").Components().Count(), 0);
-    EXPECT_EQ(Load("no markup at all").Actions().Count(), 0);
+    EXPECT_EQ(Load("")->Components().Count(), 0);
+    EXPECT_EQ(Load("no markup at all")->Actions().Count(), 0);
 }
 
 }  // namespace

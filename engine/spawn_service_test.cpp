@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "platform/message_window.h"
 #include "platform/seams.h"
 
