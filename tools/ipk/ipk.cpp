@@ -1,0 +1,522 @@
+#include "tools/ipk/ipk.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <new>
+#include <utility>
+
+#include "base/format.h"
+#include "base/integers.h"
+#include "base/stream.h"
+#include "base/text_case.h"
+#include "package/setup_package.h"
+
+namespace uinst::ipk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDefaultLevel = 4;
+
+// A command-line mistake: exit status 2 and a pointer to the help.
+class EUsageError : public EIpkError {
+public:
+    using EIpkError::EIpkError;
+};
+
+String Quoted(StringView text) {
+    String quoted;
+    quoted.reserve(text.size() + 2);
+    return quoted.append(1, u'"').append(text).append(1, u'"');
+}
+
+String MiB(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", double(bytes) / 1048576.0);
+    return Ascii(text);
+}
+
+bool IsOption(StringView arg) {
+    return arg.size() > 1 && arg[0] == u'-';
+}
+
+// "--level N" or "--level=N": the value, taking the next argument when needed.
+bool TakeOption(const std::vector<String>& args, size_t& at, StringView name, String& value) {
+    const String& arg = args[at];
+    if (arg == name) {
+        if (at + 1 >= args.size()) throw EUsageError(Format(u"option %s needs a value", {String(name)}));
+        value = args[++at];
+        return true;
+    }
+    if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 && arg[name.size()] == u'=') {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Reads the package file and shows how much of it has been decoded.
+class TProgressReader : public TStream {
+public:
+    TProgressReader(TStream& inner, TProgressLine& progress) : FInner(inner), FProgress(progress) {
+        FTotal = inner.Size();
+    }
+    size_t Read(void* buffer, size_t count) override {
+        const size_t n = FInner.Read(buffer, count);
+        FDone += int64_t(n);
+        FProgress.Update(u"opening", FDone, FTotal);
+        return n;
+    }
+    size_t Write(const void*, size_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override { return FInner.Seek(offset, origin); }
+    void SetSize(int64_t) override { throw EWriteError(); }
+
+private:
+    TStream& FInner;
+    TProgressLine& FProgress;
+    int64_t FTotal = 0, FDone = 0;
+};
+
+std::unique_ptr<TSetupPackageReader> OpenPackage(const fs::path& path, TProgressLine& progress) {
+    try {
+        TORLFileStream file(FromPath(path), TORLFileStream::TMode::fmOpenRead);
+        TProgressReader reader(file, progress);
+        auto package = std::make_unique<TSetupPackageReader>(reader);
+        progress.Finish();
+        return package;
+    } catch (const EFOpenError&) {
+        throw;  // its message names the file already
+    } catch (const Exception& e) {
+        throw EIpkError(FromPath(path) + u": " + e.Message());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands. Each takes the arguments after its name and returns the exit status.
+
+const char16_t* const kPackHelp =
+    u"usage: ipk pack [--level N] OUTPUT INPUT... [--name NAME=FILE]...\n"
+    u"Builds the package OUTPUT. A file INPUT is stored under its file name; a folder INPUT adds\n"
+    u"every file below it under its path relative to the folder, with \"\\\" between the parts.\n"
+    u"  --level N         compression level 0-9 (default 4)\n"
+    u"  --name NAME=FILE  stores FILE under the name NAME\n";
+const char16_t* const kListHelp =
+    u"usage: ipk list PACKAGE\n"
+    u"Prints one line per entry in table order: name, size and offset, separated by tabs.\n";
+const char16_t* const kExtractHelp =
+    u"usage: ipk extract PACKAGE [NAME...] [-C FOLDER]\n"
+    u"Writes all files, or the named ones (case ignored), below FOLDER (default: the current\n"
+    u"folder); a \"\\\" in a stored name makes a sub-folder. Names that would leave the folder\n"
+    u"are refused before anything is written.\n";
+const char16_t* const kVerifyHelp =
+    u"usage: ipk verify PACKAGE\n"
+    u"Opens the package (checksum included) and checks that every entry lies inside its content.\n";
+const char16_t* const kKeyHelp = u"usage: ipk key\nPrints the package key as eight hexadecimal digits.\n";
+
+bool WantsHelp(const std::vector<String>& args) {
+    for (const auto& arg : args) {
+        if (arg == u"--") return false;
+        if (arg == u"--help" || arg == u"-h") return true;
+    }
+    return false;
+}
+
+int RunPack(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kPackHelp);
+        return 0;
+    }
+    int level = kDefaultLevel;
+    String output;
+    bool haveOutput = false, optionsEnded = false;
+    std::vector<TPackInput> inputs;
+    for (size_t at = 0; at < args.size(); ++at) {
+        const String& arg = args[at];
+        String value;
+        if (!optionsEnded && arg == u"--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && TakeOption(args, at, u"--level", value)) {
+            if (value.size() != 1 || value[0] < u'0' || value[0] > u'9')
+                throw EUsageError(Format(u"--level takes a number from 0 to 9, not %s", {Quoted(value)}));
+            level = value[0] - u'0';
+        } else if (!optionsEnded && TakeOption(args, at, u"--name", value)) {
+            const size_t eq = value.find(u'=');
+            if (eq == String::npos || eq == 0 || eq + 1 == value.size())
+                throw EUsageError(Format(u"--name takes NAME=FILE, not %s", {Quoted(value)}));
+            const fs::path path = ToPath(value.substr(eq + 1));
+            if (!fs::is_regular_file(path))
+                throw EIpkError(Format(u"%s is not a file", {Quoted(value.substr(eq + 1))}));
+            inputs.push_back({value.substr(0, eq), path});
+        } else if (!optionsEnded && IsOption(arg)) {
+            throw EUsageError(Format(u"unknown option %s for pack", {Quoted(arg)}));
+        } else if (!haveOutput) {
+            output = arg;
+            haveOutput = true;
+        } else {
+            AddInputPath(ToPath(arg), inputs);
+        }
+    }
+    if (!haveOutput || inputs.empty()) throw EUsageError(u"pack needs an output file and at least one input");
+    PackFiles(ToPath(output), inputs, level, console);
+    return 0;
+}
+
+int RunList(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kListHelp);
+        return 0;
+    }
+    std::vector<String> positional;
+    for (const auto& arg : args)
+        if (arg != u"--") positional.push_back(arg);
+    if (positional.size() != 1) throw EUsageError(u"list takes exactly one package");
+    TProgressLine progress(console);
+    const auto package = OpenPackage(ToPath(positional[0]), progress);
+    String text;
+    const auto& table = package->FileTable();
+    for (int n = 0; n < table.Count(); ++n) {
+        const auto& item = table.Items(n);
+        text += item.Name + u"\t" + IntToStr(item.Size) + u"\t" + IntToStr(item.Offset) + u"\n";
+        if (text.size() > 65536) console.Out(std::exchange(text, String()));
+    }
+    console.Out(text);
+    return 0;
+}
+
+int RunExtract(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kExtractHelp);
+        return 0;
+    }
+    String folder = u".", packageName;
+    bool havePackage = false, optionsEnded = false;
+    std::vector<String> names;
+    for (size_t at = 0; at < args.size(); ++at) {
+        String value;
+        if (!optionsEnded && args[at] == u"--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && TakeOption(args, at, u"-C", value)) {
+            folder = value;
+        } else if (!optionsEnded && IsOption(args[at])) {
+            throw EUsageError(Format(u"unknown option %s for extract", {Quoted(args[at])}));
+        } else if (!havePackage) {
+            packageName = args[at];
+            havePackage = true;
+        } else {
+            names.push_back(args[at]);
+        }
+    }
+    if (!havePackage) throw EUsageError(u"extract needs a package");
+    ExtractFiles(ToPath(packageName), names, ToPath(folder), console);
+    return 0;
+}
+
+int RunVerify(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kVerifyHelp);
+        return 0;
+    }
+    std::vector<String> positional;
+    for (const auto& arg : args)
+        if (arg != u"--") positional.push_back(arg);
+    if (positional.size() != 1) throw EUsageError(u"verify takes exactly one package");
+    TProgressLine progress(console);
+    const auto package = OpenPackage(ToPath(positional[0]), progress);
+    const auto& table = package->FileTable();
+    int bad = 0;
+    for (int n = 0; n < table.Count(); ++n) {
+        const auto& item = table.Items(n);
+        if (package->ItemInContent(item)) continue;
+        console.Err(Format(u"ipk: entry %s (offset %d, size %d) lies outside the content\n",
+                           {Quoted(item.Name), item.Offset, item.Size}));
+        ++bad;
+    }
+    if (bad > 0) return 1;
+    console.Out(Format(u"%s: %d files, %d bytes of content, ok\n",
+                       {positional[0], table.Count(), int64_t(package->Content().size())}));
+    return 0;
+}
+
+int RunKey(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kKeyHelp);
+        return 0;
+    }
+    if (!args.empty()) throw EUsageError(u"key takes no arguments");
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X\n", unsigned(SetupPackageKey));
+    console.Out(Ascii(text));
+    return 0;
+}
+
+struct TCommand {
+    const char16_t* Name;
+    const char16_t* Synopsis;
+    const char16_t* Summary;
+    int (*Run)(const std::vector<String>& args, TConsole& console);
+};
+
+// The subcommands, in the order the help lists them. A new subcommand (an "xml" converter for
+// documents is planned) is one more line here and one Run function above.
+const TCommand kCommands[] = {
+    {u"pack", u"pack [--level N] OUTPUT INPUT... [--name NAME=FILE]...", u"build a package", RunPack},
+    {u"list", u"list PACKAGE", u"list the entries: name, size, offset", RunList},
+    {u"extract", u"extract PACKAGE [NAME...] [-C FOLDER]", u"write the files below a folder", RunExtract},
+    {u"verify", u"verify PACKAGE", u"check a package and its table", RunVerify},
+    {u"key", u"key", u"print the package key", RunKey},
+};
+
+String Usage() {
+    String text = u"usage: ipk COMMAND [ARGUMENTS]\n\ncommands:\n";
+    for (const auto& command : kCommands) {
+        String line = u"  ipk " + String(command.Synopsis);
+        line.append(line.size() < 62 ? 62 - line.size() : 1, u' ');
+        text += line + command.Summary + u"\n";
+    }
+    text += u"\n\"ipk COMMAND --help\" describes one command.\n";
+    return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+fs::path ToPath(StringView text) {
+    return fs::path(String(text));
+}
+
+String FromPath(const fs::path& path) {
+    return path.u16string();
+}
+
+TProgressLine::TProgressLine(TConsole& console) : FConsole(console), FStart(Clock::now()), FLast(FStart) {}
+
+void TProgressLine::Update(StringView phase, int64_t done, int64_t total) {
+    if (!FConsole.Interactive()) return;
+    const auto now = Clock::now();
+    if (now - FStart < std::chrono::milliseconds(500) || (FWidth > 0 && now - FLast < std::chrono::milliseconds(100)))
+        return;
+    FLast = now;
+    String text = String(phase) + u": ";
+    if (total > 0)
+        text += IntToStr(std::clamp<int64_t>(done * 100 / total, 0, 100)) + u"% of " + MiB(total);
+    else
+        text += MiB(done);
+    const size_t width = text.size();
+    if (text.size() < FWidth) text.append(FWidth - text.size(), u' ');
+    FWidth = width;
+    FConsole.Err(u"\r" + text);
+}
+
+void TProgressLine::Finish() {
+    if (FWidth == 0) return;
+    String blank(1, u'\r');
+    blank.append(FWidth, u' ').append(1, u'\r');
+    FConsole.Err(blank);
+    FWidth = 0;
+}
+
+std::vector<String> SafeNameParts(StringView name) {
+    auto refuse = [&](const char16_t* why) -> void {
+        throw EIpkError(Format(u"unsafe name %s: %s", {Quoted(name), why}));
+    };
+    if (name.empty()) refuse(u"it is empty");
+    std::vector<String> parts;
+    size_t start = 0;
+    for (size_t at = 0; at <= name.size(); ++at) {
+        if (at < name.size() && name[at] != u'\\' && name[at] != u'/') continue;
+        parts.emplace_back(name.substr(start, at - start));
+        start = at + 1;
+    }
+    static const char16_t* const kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL"};
+    for (const String& part : parts) {
+        if (part.empty()) refuse(u"it is absolute or has an empty part");
+        if (part == u"." || part == u"..") refuse(u"it has a \".\" or \"..\" part");
+        for (Char c : part) {
+            if (c == u':') refuse(u"it has a drive letter or a colon");
+            if (c < 32 || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
+                refuse(u"it has a character that Windows does not allow in file names");
+        }
+        if (part.back() == u'.' || part.back() == u' ') refuse(u"a part ends with a dot or a blank");
+        String base = TrimRight(part.substr(0, part.find(u'.')));
+        bool device = false;
+        for (const char16_t* d : kDevices) device = device || SameText(base, d);
+        if (base.size() == 4 && (SameText(base.substr(0, 3), u"COM") || SameText(base.substr(0, 3), u"LPT")) &&
+            base[3] >= u'0' && base[3] <= u'9')
+            device = true;
+        if (device) refuse(u"it names a Windows device");
+    }
+    return parts;
+}
+
+void AddInputPath(const fs::path& path, std::vector<TPackInput>& inputs) {
+    std::error_code error;
+    const auto status = fs::status(path, error);
+    if (error || !fs::exists(status)) throw EIpkError(Format(u"%s does not exist", {Quoted(FromPath(path))}));
+    if (fs::is_regular_file(status)) {
+        inputs.push_back({FromPath(path.filename()), path});
+        return;
+    }
+    if (!fs::is_directory(status)) throw EIpkError(Format(u"%s is not a file or folder", {Quoted(FromPath(path))}));
+    std::vector<TPackInput> found;
+    for (const auto& entry : fs::recursive_directory_iterator(path)) {
+        if (!entry.is_regular_file()) continue;
+        String name;
+        for (const auto& part : entry.path().lexically_relative(path)) {
+            const String text = FromPath(part);
+            // On Linux a "\" inside a file name would turn into a folder on the way out.
+            if (text.find(u'\\') != String::npos)
+                throw EIpkError(Format(u"cannot store %s: its name contains \"\\\"", {Quoted(FromPath(entry.path()))}));
+            if (!name.empty()) name += u'\\';
+            name += text;
+        }
+        found.push_back({name, entry.path()});
+    }
+    std::sort(found.begin(), found.end(), [](const TPackInput& a, const TPackInput& b) { return a.Name < b.Name; });
+    inputs.insert(inputs.end(), found.begin(), found.end());
+}
+
+void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, int level, TConsole& console) {
+    // Names first: a package whose files the reader cannot tell apart, or that ipk would refuse to
+    // extract, is refused before any work is done.
+    std::map<String, const TPackInput*> seen;  // by upper-case name
+    std::vector<const TPackInput*> selected;
+    int64_t total = 0;
+    std::error_code error;
+    const bool outputExists = fs::exists(output, error);
+    for (const auto& input : inputs) {
+        // A package written into a folder that is being packed must not swallow itself.
+        if (outputExists && fs::equivalent(input.Path, output, error)) continue;
+        SafeNameParts(input.Name);
+        if (input.Name.size() > 65535) throw EIpkError(Format(u"the name %s is too long", {Quoted(input.Name)}));
+        const auto [at, added] = seen.emplace(UpperCase(input.Name), &input);
+        if (!added)
+            throw EIpkError(
+                Format(u"%s and %s would both be stored as %s",
+                       {Quoted(FromPath(at->second->Path)), Quoted(FromPath(input.Path)), Quoted(input.Name)}));
+        selected.push_back(&input);
+        total += int64_t(fs::file_size(input.Path));
+    }
+
+    TProgressLine progress(console);
+    TSetupPackageBuilder builder(SetupPackageKey);
+    int64_t done = 0;
+    for (const TPackInput* input : selected) {
+        try {
+            TORLFileStream file(FromPath(input->Path), TORLFileStream::TMode::fmOpenRead);
+            builder.Add(file, input->Name);
+            done += file.Size();
+        } catch (const EFOpenError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EIpkError(FromPath(input->Path) + u": " + e.Message());
+        }
+        progress.Update(u"reading", done, total);
+    }
+
+    fs::path temporary = output;
+    temporary += ".partial";
+    builder.Commit(FromPath(temporary), level,
+                   [&](int64_t at, int64_t size) { progress.Update(u"compressing", at, size); });
+    progress.Finish();
+    fs::rename(temporary, output, error);
+    if (error) {
+        fs::remove(temporary, error);
+        throw EIpkError(Format(u"cannot write %s", {Quoted(FromPath(output))}));
+    }
+}
+
+void ExtractFiles(const fs::path& packagePath, const std::vector<String>& names, const fs::path& folder,
+                  TConsole& console) {
+    TProgressLine progress(console);
+    const auto package = OpenPackage(packagePath, progress);
+    const auto& table = package->FileTable();
+
+    // What to write: the named entries (first match, as the setup program finds them), or every
+    // entry that a lookup by its name reaches (a later duplicate is shadowed and skipped).
+    std::vector<const TSetupPackageFileTableItem*> items;
+    auto select = [&](const TSetupPackageFileTableItem* item) {
+        if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+    };
+    if (names.empty()) {
+        for (int n = 0; n < table.Count(); ++n) {
+            const TSetupPackageFileTableItem* first;
+            if (table.Find(table.Items(n).Name, first) && first == &table.Items(n)) select(first);
+        }
+    } else {
+        String missing;
+        for (const auto& name : names) {
+            const TSetupPackageFileTableItem* item;
+            if (table.Find(name, item))
+                select(item);
+            else
+                missing += (missing.empty() ? u"" : u", ") + Quoted(name);
+        }
+        if (!missing.empty()) throw EIpkError(u"not in the package: " + missing);
+    }
+
+    // Every check before the first write, so a bad entry leaves the folder untouched.
+    std::vector<fs::path> targets;
+    int64_t total = 0;
+    for (const auto* item : items) {
+        const auto parts = SafeNameParts(item->Name);
+        if (!package->ItemInContent(*item))
+            throw EIpkError(Format(u"entry %s lies outside the package content", {Quoted(item->Name)}));
+        fs::path target = folder;
+        for (const auto& part : parts) {
+            target /= ToPath(part);
+            // An existing symbolic link inside the folder could lead the write elsewhere.
+            std::error_code error;
+            if (fs::is_symlink(fs::symlink_status(target, error)))
+                throw EIpkError(Format(u"refusing to write through the symbolic link %s", {Quoted(FromPath(target))}));
+        }
+        targets.push_back(target);
+        total += item->Size;
+    }
+
+    int64_t done = 0;
+    for (size_t n = 0; n < items.size(); ++n) {
+        try {
+            fs::create_directories(targets[n].parent_path());
+            TORLFileStream file(FromPath(targets[n]), TORLFileStream::TMode::fmCreate);
+            package->SaveItemToStream(*items[n], file);
+        } catch (const EFOpenError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EIpkError(FromPath(targets[n]) + u": " + e.Message());
+        }
+        done += items[n]->Size;
+        progress.Update(u"extracting", done, total);
+    }
+}
+
+int RunIpk(const std::vector<String>& args, TConsole& console) {
+    try {
+        if (args.empty()) throw EUsageError(u"no command given");
+        const String& name = args[0];
+        if (name == u"--help" || name == u"-h" || name == u"help") {
+            console.Out(Usage());
+            return 0;
+        }
+        const std::vector<String> rest(args.begin() + 1, args.end());
+        for (const auto& command : kCommands)
+            if (name == command.Name) return command.Run(rest, console);
+        throw EUsageError(Format(u"unknown command %s", {Quoted(name)}));
+    } catch (const EUsageError& e) {
+        console.Err(u"ipk: " + e.Message() + u"\n" + Usage());
+        return 2;
+    } catch (const Exception& e) {
+        console.Err(u"ipk: " + e.Message() + u"\n");
+    } catch (const fs::filesystem_error& e) {
+        console.Err(u"ipk: " + Utf8ToString(e.what()) + u"\n");
+    } catch (const std::bad_alloc&) {
+        console.Err(u"ipk: out of memory\n");
+    } catch (const std::exception& e) {
+        console.Err(u"ipk: " + Utf8ToString(e.what()) + u"\n");
+    }
+    return 1;
+}
+
+}  // namespace uinst::ipk
