@@ -1,7 +1,6 @@
 #include "formats/ini_file.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/code_page.h"
 #include "base/integers.h"
@@ -157,12 +156,15 @@ bool IsAbsoluteWindowsPath(StringView path) {
     return path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\';
 }
 
-// Names of 260 characters or more need the long-path prefix ("\\?\UNC\" for network paths).
+// Names of 260 characters or more need the long-path prefix ("\\?\UNC\" for network paths). The
+// system takes a prefixed name as it stands, so "/" must become "\" first.
 String LongPathName(StringView path) {
     if (path.size() < MAX_PATH || !IsAbsoluteWindowsPath(path) || path.substr(0, 4) == u"\\\\?\\")
         return String(path);
-    if (path.substr(0, 2) == u"\\\\") return String(u"\\\\?\\UNC\\") + String(path.substr(2));
-    return String(u"\\\\?\\") + String(path);
+    String name(path);
+    std::replace(name.begin(), name.end(), u'/', u'\\');
+    if (name.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + name.substr(2);
+    return u"\\\\?\\" + name;
 }
 #endif
 

@@ -488,7 +488,7 @@ TEST_F(IniFileTest, OverwritesReadOnlyAndHiddenFilesAndLongNames) {
         folders.push_back(folders.back() + u"\\" + String(50, static_cast<Char>(u'a' + i)));
         ASSERT_TRUE(CreateDirectoryW(WidePtr(folders.back()), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     }
-    const String longName = folders.back().substr(4) + u"\\long.ini";
+    const String longName = folders.back().substr(4) + u"/long.ini";
     ASSERT_GE(longName.size(), 300u);
     EXPECT_TRUE(ini.SaveToFile(longName, teUTF8));
     TORLIniFile loaded(longName);
