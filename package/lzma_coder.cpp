@@ -16,6 +16,10 @@ namespace {
 constexpr size_t kBlockSize = 65536;
 constexpr uint32_t kMinDictionary = 4096;
 constexpr int kPropertiesSize = 5;
+// No LZMA1 stream expands beyond about 7,100 bytes per input byte: the cheapest symbol, a repeat
+// of 273 bytes, takes 14 binary decisions, and an adaptive probability never gets closer to
+// certainty than 2017/2048 (0.022 bits per decision). The bound used keeps a wide margin.
+constexpr uint64_t kMaxExpansion = 65536;
 constexpr uint32_t kLc = 3, kLp = 0, kPb = 2;
 
 // Ends the liblzma stream on every way out, exceptions of streams and filters included.
@@ -165,9 +169,13 @@ int LZMADecode(TStream& source, TStream& dest, TPreprocessor sourceFilter, int64
                           uint32_t(properties[4]) << 24;
     const bool known = outSize >= 0;
     // Nothing can reach back further than what has been produced, so a dictionary larger than the
-    // expected output is never used: cap it, so that a damaged size field cannot make us reserve
-    // gigabytes for a small package.
-    if (known && static_cast<uint64_t>(outSize) < dictionary) dictionary = static_cast<uint32_t>(outSize);
+    // output is never used. The output is bounded by the expected size and by what the input can
+    // expand to: cap the dictionary at both, so that damaged property or size fields cannot make
+    // a small package allocate gigabytes.
+    uint64_t reach = known ? static_cast<uint64_t>(outSize) : UINT64_MAX;
+    const int64_t available = source.Size() - source.Position();
+    if (available >= 0) reach = std::min(reach, (static_cast<uint64_t>(available) + 1) * kMaxExpansion);
+    if (reach < dictionary) dictionary = static_cast<uint32_t>(reach);
     options.dict_size = std::max(dictionary, kMinDictionary);
     // A known size accepts an end marker right after it; an unknown size requires one.
     options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;

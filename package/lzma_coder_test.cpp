@@ -54,8 +54,10 @@ std::vector<uint8_t> EncodeWithEndMarker(const std::vector<uint8_t>& data) {
               LZMA_OK);
     out.resize(used);
     const uint32_t dict = options.dict_size;
-    std::vector<uint8_t> coded = {0x5D, uint8_t(dict), uint8_t(dict >> 8), uint8_t(dict >> 16), uint8_t(dict >> 24)};
-    coded.insert(coded.end(), out.begin(), out.end());
+    std::vector<uint8_t> coded(5 + out.size());
+    coded[0] = 0x5D;
+    for (int k = 0; k < 4; ++k) coded[1 + k] = uint8_t(dict >> (8 * k));
+    std::copy(out.begin(), out.end(), coded.begin() + 5);
     return coded;
 }
 
@@ -182,6 +184,13 @@ TEST(LZMACoder, HugeDeclaredDictionaryForSmallOutput) {
     coded[1] = coded[2] = coded[3] = coded[4] = 0xFF;
     std::vector<uint8_t> out;
     EXPECT_EQ(Decode(coded, out, 5000), lzOk);
+    EXPECT_EQ(out, data);
+    // Unknown or absurd sizes: the input's length bounds what the dictionary has to hold.
+    auto marked = EncodeWithEndMarker(data);
+    marked[1] = marked[2] = marked[3] = marked[4] = 0xFF;
+    EXPECT_EQ(Decode(marked, out, -1), lzOk);
+    EXPECT_EQ(out, data);
+    EXPECT_EQ(Decode(marked, out, int64_t(1) << 40), lzDataError);
     EXPECT_EQ(out, data);
 }
 

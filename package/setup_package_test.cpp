@@ -10,6 +10,10 @@
 #include "package/lzma_coder.h"
 #include "package/rc4.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace uinst {
 namespace {
 
@@ -294,6 +298,20 @@ TEST(SetupPackage, FilesOnDisk) {
     EXPECT_THROW(builder.Commit((folder / "no" / "such" / "folder.dat").u16string(), 4), EFOpenError);
     std::filesystem::remove_all(folder);
 }
+
+#ifdef _WIN32
+TEST(SetupPackage, FromResource) {
+    TSetupPackageReader reader(GetModuleHandleW(nullptr), u"RESOURCE_TEST");
+    EXPECT_EQ(ExtractText(reader, u"install.xml"), "<?xml version=\"1.0\"?>\r\n<Install/>\r\n");
+    EXPECT_EQ(ExtractText(reader, u"SKINS\\dark.txt"), "dark");
+    try {
+        TSetupPackageReader missing(GetModuleHandleW(nullptr), u"NO_SUCH_PACKAGE");
+        FAIL() << "no error";
+    } catch (const EResNotFound& e) {
+        EXPECT_EQ(e.Message(), u"Resource NO_SUCH_PACKAGE not found");
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace uinst
