@@ -1,0 +1,75 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include "base/paths.h"
+#include "engine/engine_routines.h"
+#include "platform/files.h"
+#include "platform/message_window.h"
+
+namespace uinst::e2e {
+
+String BinFolder() { return ExtractFilePath(ModuleFileName()); }
+
+String ReadTextFile(const String& path) {
+    if (!FileExists(path)) return String();
+    const auto bytes = ReadFileBytes(path);
+    return Utf8ToString(std::string(bytes.begin(), bytes.end()));
+}
+
+TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs) {
+    TRunResult result;
+    String line = u"\"" + program + u"\" " + parameters;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << StringToUtf8(line);
+        return result;
+    }
+    CloseHandle(pi.hThread);
+    if (!WaitWithMessages(pi.hProcess, timeoutMs)) {
+        ADD_FAILURE() << "the program did not end in time: " << StringToUtf8(line);
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    GetExitCodeProcess(pi.hProcess, &result.ExitCode);
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
+    static int counter = 0;
+    const String log = GetTempFolder() + u"uinst-e2e-" + Utf8ToString(std::to_string(GetCurrentProcessId())) + u"-" +
+                       Utf8ToString(std::to_string(++counter)) + u".log";
+    DeleteFileW(WidePtr(log));
+    TRunResult result =
+        RunProgram(BinFolder() + u"uInstaller.exe", parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs);
+    result.Log = ReadTextFile(log);
+    DeleteFileW(WidePtr(log));
+    return result;
+}
+
+void RemoveTree(const String& folder) {
+    String from = ExcludeTrailingPathDelimiter(folder);
+    from.push_back(u'\0');
+    from.push_back(u'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = WidePtr(from);
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+TScratchFolder::TScratchFolder(StringView name) {
+    FPath = GetTempFolder() + u"uinst e2e " + String(name) + u"\\";
+    RemoveTree(FPath);
+    CreateDirectoryW(WidePtr(FPath), nullptr);
+}
+
+TScratchFolder::~TScratchFolder() { RemoveTree(FPath); }
+
+bool Contains(const String& text, StringView part) { return text.find(part) != String::npos; }
+
+}  // namespace uinst::e2e

@@ -1,0 +1,36 @@
+#pragma once
+// Starting the built setup program and reading what it left behind.
+#include <windows.h>
+
+#include <string>
+
+#include "base/string.h"
+
+namespace uinst::e2e {
+
+struct TRunResult {
+    DWORD ExitCode = 0;
+    String Log;  // the /LOG file's text
+};
+
+// The folder of the test program, where the setup program and the demo's programs are built.
+String BinFolder();
+// Runs the program with the parameters (the log switch and /SUPPRESSMSGBOXES are added) and
+// waits for it while serving sent messages; fails the test after the time limit.
+TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs = 120000);
+TRunResult RunSetup(const String& parameters, DWORD timeoutMs = 120000);
+String ReadTextFile(const String& path);
+// A fresh folder below the temporary folder, removed with everything in it at the end.
+class TScratchFolder {
+public:
+    explicit TScratchFolder(StringView name);
+    ~TScratchFolder();
+    const String& Path() const { return FPath; }
+
+private:
+    String FPath;
+};
+void RemoveTree(const String& folder);
+bool Contains(const String& text, StringView part);
+
+}  // namespace uinst::e2e
