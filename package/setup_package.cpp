@@ -265,6 +265,7 @@ void TSetupPackageBuilder::Add(TStream& stream, StringView name) {
         throw Exception(
             Format(u"The file name \"%s...\" is longer than 65535 characters", {String(name.substr(0, 64))}));
     const int64_t size = stream.Size();
+    if (size < 0) throw EReadError();
     const int64_t offset = FData.Size();
     // Read straight into the content; a source that ends early leaves the content as it was.
     FData.SetSize(offset + size);

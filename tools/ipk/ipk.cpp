@@ -132,6 +132,7 @@ int RunPack(const std::vector<String>& args, TConsole& console) {
     String output;
     bool haveOutput = false, optionsEnded = false;
     std::vector<TPackInput> inputs;
+    int inputCount = 0;
     for (size_t at = 0; at < args.size(); ++at) {
         const String& arg = args[at];
         String value;
@@ -149,6 +150,7 @@ int RunPack(const std::vector<String>& args, TConsole& console) {
             if (!fs::is_regular_file(path))
                 throw EIpkError(Format(u"%s is not a file", {Quoted(value.substr(eq + 1))}));
             inputs.push_back({value.substr(0, eq), path});
+            ++inputCount;
         } else if (!optionsEnded && IsOption(arg)) {
             throw EUsageError(Format(u"unknown option %s for pack", {Quoted(arg)}));
         } else if (!haveOutput) {
@@ -156,9 +158,11 @@ int RunPack(const std::vector<String>& args, TConsole& console) {
             haveOutput = true;
         } else {
             AddInputPath(ToPath(arg), inputs);
+            ++inputCount;
         }
     }
-    if (!haveOutput || inputs.empty()) throw EUsageError(u"pack needs an output file and at least one input");
+    // An empty folder makes an empty package; no inputs at all is a mistake.
+    if (!haveOutput || inputCount == 0) throw EUsageError(u"pack needs an output file and at least one input");
     PackFiles(ToPath(output), inputs, level, console);
     return 0;
 }

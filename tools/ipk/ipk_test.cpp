@@ -95,8 +95,8 @@ TEST_F(IpkTest, PackListExtractRoundTrip) {
     std::mt19937 random(1);
     std::map<std::string, std::string> files;
     for (int n = 0; n < 120; ++n) {
-        std::string rel =
-            "d" + std::to_string(n % 7) + "/s" + std::to_string(n % 3) + "/f" + std::to_string(n) + ".bin";
+        std::string rel = std::string("d").append(std::to_string(n % 7)).append("/s").append(std::to_string(n % 3));
+        rel.append("/f").append(std::to_string(n)).append(".bin");
         std::string data(random() % 5000, '\0');
         for (auto& c : data) c = static_cast<char>(random() % 4 ? 'a' + random() % 3 : random());
         files[rel] = data;
@@ -240,6 +240,10 @@ TEST_F(IpkTest, CommandLine) {
     EXPECT_EQ(Run({u"frobnicate"}), 2);
     EXPECT_NE(FConsole.FErr.find("unknown command"), std::string::npos);
     EXPECT_EQ(Run({u"pack", P(FRoot / "o.ipk")}), 2);
+    fs::create_directories(FRoot / "empty");
+    EXPECT_EQ(Run({u"pack", P(FRoot / "e.ipk"), P(FRoot / "empty")}), 0) << FConsole.FErr;
+    EXPECT_EQ(Run({u"list", P(FRoot / "e.ipk")}), 0);
+    EXPECT_EQ(FConsole.FOut, "");
     WriteFile(FRoot / "f", "x");
     EXPECT_EQ(Run({u"pack", u"--level", u"12", P(FRoot / "o.ipk"), P(FRoot / "f")}), 2);
     EXPECT_EQ(Run({u"pack", u"--level=x", P(FRoot / "o.ipk"), P(FRoot / "f")}), 2);
