@@ -1,11 +1,13 @@
 #include "engine/installer.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/text_case.h"
 #include "engine/command_line.h"
+#include "engine/extract_helper.h"
 #include "engine/installer_action.h"
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
@@ -13,7 +15,10 @@
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
 #include "formats/ini_file.h"
+#include "platform/files.h"
 #include "platform/message_window.h"
+#include "platform/registry.h"
+#include "platform/shell_folders.h"
 
 namespace uinst {
 
@@ -28,6 +33,7 @@ TInstaller::TInstaller(const String& commandLine, std::unique_ptr<TInstallerReso
     Installer = this;
     try {
         FSettings = std::make_unique<TORLIniFile>();
+        FExtractHelper = std::make_unique<TInstallerExtractHelper>();
         if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
         FProductInfo = ProductInfoClass();
         FResources = resources ? std::move(resources) : TInstallerResources::CreateFromModule();
@@ -164,6 +170,13 @@ void TInstaller::SetOptions(TInstallerOptions options) {
 void TInstaller::Start(bool wait) {
     if (FState != isIdle) return;
     if (FDestPath.empty()) throw EInstallerInstallError(u"DestPath is empty");
+    // An installation here would be backed up from, and later removed from, a folder that is not
+    // its own: refuse before anything is written.
+    if (IsProtectedFolder(FDestPath)) {
+        String text = FResources->GetText(u"Common", u"E9");
+        if (text.empty()) text = u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own.";
+        throw EInstallerInstallError(Format(text, {FDestPath}));
+    }
     ValidateOptions();
     FState = isRunning;
     FThread = std::make_unique<TInstallerThread>();
@@ -172,6 +185,40 @@ void TInstaller::Start(bool wait) {
 }
 
 void TInstaller::FreeThread() { FThread.reset(); }
+
+bool TInstaller::IsProtectedFolder(const String& folder) const {
+    const String path = IncludeTrailingPathDelimiter(folder);
+    // "C:\" or "\\server\share\"
+    if (path.size() == 3 && path[1] == u':') return true;
+    if (path.size() > 2 && path[0] == u'\\' && path[1] == u'\\') {
+        const size_t share = path.find(u'\\', 2);
+        if (share == String::npos || path.find(u'\\', share + 1) == path.size() - 1) return true;
+    }
+    std::vector<String> protectedFolders = {FResources->ProgramFilesFolder(), FResources->ProgramFilesFolderNoX86(),
+                                            FResources->DesktopFolder(), FResources->StartMenuFolder()};
+    for (int csidl : {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+                      CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
+                      CSIDL_PERSONAL, CSIDL_COMMON_DOCUMENTS, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
+                      CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU})
+        protectedFolders.push_back(GetSpecialFolder(csidl));
+    // Every user's profile and the folder that holds them.
+    const String profile = GetSpecialFolder(CSIDL_PROFILE);
+    if (!profile.empty()) protectedFolders.push_back(ExtractFilePath(ExcludeTrailingPathDelimiter(profile)));
+    if (auto list = TRegistryKey::Open(HKEY_LOCAL_MACHINE,
+                                       u"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList")) {
+        for (const String& sid : list->SubKeyNames()) {
+            if (auto key = TRegistryKey::Open(list->Handle(), sid))
+                if (auto image = key->ReadString(u"ProfileImagePath")) {
+                    wchar_t expanded[MAX_PATH + 1] = {};
+                    if (ExpandEnvironmentStringsW(WidePtr(*image), expanded, MAX_PATH + 1))
+                        protectedFolders.push_back(FromWide(expanded));
+                }
+        }
+    }
+    for (const String& candidate : protectedFolders)
+        if (!candidate.empty() && SameText(IncludeTrailingPathDelimiter(candidate), path)) return true;
+    return false;
+}
 
 void TInstaller::RunFinalActions() {
     if (!FLog.Empty() || FMode != imInstall) return;

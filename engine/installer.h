@@ -13,6 +13,7 @@
 
 namespace uinst {
 
+class TInstallerExtractHelper;
 class TInstallerProductInfo;
 class TInstallerResources;
 class TInstallerThread;
@@ -42,6 +43,10 @@ public:
     TORLStringList& Log() { return FLog; }
     TInstallerProductInfo& ProductInfo() { return *FProductInfo; }
     TInstallerResources& Resources() { return *FResources; }
+    TInstallerExtractHelper& ExtractHelper() { return *FExtractHelper; }
+    // Folders no installation may use: a drive root, the Windows folder, the program-files
+    // folder itself, the profiles, a user's profile, desktop, documents or application data.
+    bool IsProtectedFolder(const String& folder) const;
     bool HasErrors() const { return !FLog.Empty(); }
     HWND Handle() const;
 
@@ -63,6 +68,7 @@ private:
     std::unique_ptr<TORLIniFile> FSettings;
     String FDestPath;
     TORLStringList FLog;
+    std::unique_ptr<TInstallerExtractHelper> FExtractHelper;
     std::unique_ptr<TMessageWindow> FWindow;
     std::vector<IInstallerNotify*> FListeners;
     std::recursive_mutex FLock;

@@ -4,7 +4,9 @@
 
 #include "base/errors.h"
 #include "engine/installer.h"
+#include "engine/extract_helper.h"
 #include "engine/installer_resources.h"
+#include "engine/uninstall_registration.h"
 #include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "platform/os_error.h"
@@ -37,6 +39,15 @@ String TInstallerAction::GetText(StringView section, StringView key) const {
 }
 
 String TInstallerAction::GetCommonText(StringView key) const { return GetText(u"Common", key); }
+
+void TInstallerAction::ExtractFile(const TInstallerScriptFile& entry) { Installer->ExtractHelper().Extract(entry); }
+
+void TInstallerAction::ForceDirectories(const String& folder) { Installer->ExtractHelper().ForceDirectories(folder); }
+
+void TInstallerAction::RegisterUninstaller(const String& destPath,
+                                           const std::vector<const TInstallerScriptFile*>& files) {
+    uinst::RegisterUninstaller(destPath, files);
+}
 
 // ---------------------------------------------------------------------------------------------
 

@@ -14,6 +14,7 @@ namespace uinst {
 class TInstallerProductInfo;
 class TInstallerResources;
 class TInstallerScript;
+class TInstallerScriptFile;
 class TInstallerSummaryBuilder;
 class TORLIniFile;
 
@@ -44,6 +45,9 @@ public:
     void SetStatus(const String& text);
     String GetText(StringView section, StringView key) const;
     String GetCommonText(StringView key) const;
+    void ExtractFile(const TInstallerScriptFile& entry);
+    void ForceDirectories(const String& folder);
+    void RegisterUninstaller(const String& destPath, const std::vector<const TInstallerScriptFile*>& files);
 
 private:
     int FProgress = 0;

@@ -48,6 +48,10 @@ bool MatchesMaskList(StringView name, StringView masks) {
     return false;
 }
 
+[[noreturn]] void RaiseMissingFile(StringView name) {
+    throw EInstallerInstallError(Format(u"Cannot locate \"%s\" file in setup archive", {String(name)}));
+}
+
 }  // namespace
 
 std::unique_ptr<TInstallerResources> TInstallerResources::CreateFromModule() {
@@ -84,7 +88,18 @@ TInstallerResources::~TInstallerResources() = default;
 std::unique_ptr<TMemoryStream> TInstallerResources::GetFile(StringView name) const {
     std::unique_ptr<TMemoryStream> stream;
     if (FProductPackage->Extract(name, stream) || FSetupPackage->Extract(name, stream)) return stream;
-    throw EInstallerInstallError(Format(u"Cannot locate \"%s\" file in setup archive", {String(name)}));
+    RaiseMissingFile(name);
+}
+
+std::unique_ptr<TReadOnlyMemoryStream> TInstallerResources::OpenFile(StringView name) const {
+    for (const TSetupPackageReader* package : {FProductPackage.get(), FSetupPackage.get()}) {
+        const TSetupPackageFileTableItem* item = nullptr;
+        if (!package->FileTable().Find(name, item)) continue;
+        if (!package->ItemInContent(*item)) throw EReadError();
+        return std::make_unique<TReadOnlyMemoryStream>(package->Content().data() + item->Offset,
+                                                       static_cast<size_t>(item->Size));
+    }
+    RaiseMissingFile(name);
 }
 
 bool TInstallerResources::HasFile(StringView name) const {

@@ -24,6 +24,9 @@ public:
 
     // The file from the product package, else from the setup package; raises when neither has it.
     std::unique_ptr<TMemoryStream> GetFile(StringView name) const;
+    // The same lookup as GetFile, as a view of the package's content (no copy); valid while the
+    // resources live.
+    std::unique_ptr<TReadOnlyMemoryStream> OpenFile(StringView name) const;
     bool HasFile(StringView name) const;
     bool ProductPackageContains(StringView name) const;
     std::unique_ptr<TMemoryStream> GetLicense() const;

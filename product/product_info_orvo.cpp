@@ -5,6 +5,7 @@
 
 #include "base/paths.h"
 #include "base/text_case.h"
+#include "engine/action_extract.h"
 #include "engine/application_repository.h"
 #include "engine/installer.h"
 #include "engine/installer_resources.h"
@@ -47,6 +48,9 @@ void TProductInfoORVO::Load() {
 
 void TProductInfoORVO::PopulateActions(const TInstallerActionClassProc& proc) {
     proc(ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications"));
+    if (Installer->Mode() == imInstall) {
+        proc(ActionClassOf<TInstallerActionExtract>(u"TInstallerActionExtract"));
+    }
 }
 
 bool TProductInfoORVO::FindInstalledCopy(String& folder) {

@@ -1,0 +1,48 @@
+#include "product/helper_process.h"
+
+#include <vector>
+
+namespace uinst {
+
+namespace {
+
+TUniqueHandle RealStartProcess(const String& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    String line = commandLine;  // CreateProcessW may write into its command line
+    // No handles are inherited: the helper has no business with the installer's files.
+    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return TUniqueHandle();
+    CloseHandle(pi.hThread);
+    return TUniqueHandle(pi.hProcess);
+}
+
+}  // namespace
+
+TStartProcess& StartProcessSeam() {
+    static TStartProcess seam = RealStartProcess;
+    return seam;
+}
+
+THelperRunResult RunHelperAndWait(const String& commandLine, uint32_t timeLimitMs, HANDLE cancelEvent) {
+    const TUniqueHandle process = StartProcessSeam()(commandLine);
+    if (!process) return THelperRunResult::NotStarted;
+    if (WaitForInputIdle(process.Get(), kHelperInputIdleMs) == WAIT_TIMEOUT) return THelperRunResult::NotIdle;
+    std::vector<HANDLE> handles{process.Get()};
+    if (cancelEvent) handles.push_back(cancelEvent);
+    const DWORD r =
+        WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeLimitMs);
+    if (r == WAIT_OBJECT_0) return THelperRunResult::Ended;
+    if (r == WAIT_OBJECT_0 + 1) return THelperRunResult::Cancelled;
+    if (r == WAIT_TIMEOUT) return THelperRunResult::TimedOut;
+    return THelperRunResult::Ended;  // the wait itself failed: nothing left to wait for
+}
+
+String HelperCommandLine(const String& program, const String& switches) {
+    return u"\"" + program + u"\"" + switches;
+}
+
+}  // namespace uinst
