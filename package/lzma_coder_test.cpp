@@ -139,6 +139,9 @@ TEST(LZMACoder, InvalidPropertyByteRaisesCodeFour) {
         EXPECT_EQ(e.Code(), 4);
         EXPECT_EQ(e.Message(), u"LZMA Error (4)");
     }
+    // lc 8 is a valid classic property byte, but liblzma's decoder takes lc + lp up to 4 only.
+    coded[0] = 8;
+    EXPECT_THROW(Decode(coded, out, 1000), ELZMAError);
 }
 
 TEST(LZMACoder, RefusedWriteRaisesCodeNine) {
