@@ -69,7 +69,7 @@ std::optional<TRegistryKey> OpenShellFolders(const TORLUserAccountsSource& sourc
 }
 
 std::unique_ptr<TORLUserAccountInfo> AccountFromProfileList(const TORLUserAccountsSource& source,
-                                                             const TRegistryKey& profileList, const String& sid) {
+                                                            const TRegistryKey& profileList, const String& sid) {
     if (sid.size() >= 4 && SameText(StringView(sid).substr(sid.size() - 4), u".bak")) return nullptr;
     const auto entry = TRegistryKey::Open(profileList.Handle(), sid);
     if (!entry) return nullptr;
@@ -132,7 +132,7 @@ std::unique_ptr<TORLUserAccountInfoList> TORLUserAccounts::Populate() {
 }
 
 bool IsAbsoluteFolderPath(StringView path) {
-    if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') {
+    if (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/')) {
         const Char drive = path[0];
         return (drive >= u'A' && drive <= u'Z') || (drive >= u'a' && drive <= u'z');
     }

@@ -1,0 +1,173 @@
+#include "product/setup_helper.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/format.h"
+#include "base/paths.h"
+#include "base/string_list.h"
+#include "base/text_case.h"
+#include "engine/installer_errors.h"
+#include "platform/handles.h"
+#include "product/user_accounts.h"
+
+namespace uinst {
+
+namespace {
+
+struct TFolderEntry {
+    String Name;
+    DWORD Attributes;
+};
+
+bool IsFolder(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+// Junctions and symbolic links: their content belongs to another folder.
+bool IsLink(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Profiles can be deep: names near the system's limit get the long-path prefix. The paths here
+// are full paths with backslashes only, as the prefix requires.
+String LongPath(const String& path) {
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, u"\\\\?\\") == 0) return path;
+    if (path.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + path.substr(2);
+    return u"\\\\?\\" + path;
+}
+
+// Resolves "." and ".." and turns "/" into "\"; empty on failure.
+String FullPath(const String& path) {
+    DWORD size = MAX_PATH;
+    for (int tries = 0; tries < 4; ++tries) {
+        String buffer(size, u'\0');
+        const DWORD n = GetFullPathNameW(WidePtr(path), size, WidePtr(buffer), nullptr);
+        if (n == 0) return String();
+        if (n < size) {
+            buffer.resize(n);
+            return buffer;
+        }
+        size = n;
+    }
+    return String();
+}
+
+// A full path of a folder below a drive or share root ("C:\X", "\\server\share\X").
+bool IsBelowRoot(StringView full) {
+    if (full.size() >= 3 && full[1] == u':' && full[2] == u'\\') return full.size() > 3;
+    if (full.compare(0, 2, u"\\\\") != 0) return false;
+    int parts = 0;
+    size_t i = 2;
+    while (i < full.size()) {
+        const size_t next = std::min(full.find(u'\\', i), full.size());
+        if (next > i) ++parts;
+        i = next + 1;
+    }
+    return parts >= 3;
+}
+
+// The entries of a folder (its path ends with a backslash) without "." and "..". All of them are
+// read before any is changed. False when the folder cannot be listed.
+bool ListFolder(const String& folder, std::vector<TFolderEntry>& entries) {
+    WIN32_FIND_DATAW data;
+    TUniqueFind find(
+        FindFirstFileExW(WidePtr(LongPath(folder + u"*")), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    if (!find) return false;
+    do {
+        String name = FromWide(data.cFileName);
+        if (name == u"." || name == u"..") continue;
+        entries.push_back({std::move(name), data.dwFileAttributes});
+    } while (FindNextFileW(find.Get(), &data));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+bool DeleteFolderContent(const String& folder) {
+    std::vector<TFolderEntry> entries;
+    if (!ListFolder(folder, entries)) return false;
+    for (const TFolderEntry& entry : entries) {
+        const String path = folder + entry.Name;
+        bool removed;
+        if (IsFolder(entry.Attributes)) {
+            // A link is removed as it stands; its target keeps its content.
+            if (!IsLink(entry.Attributes)) DeleteFolderContent(path + u"\\");
+            removed = RemoveDirectoryW(WidePtr(LongPath(path)));
+        } else {
+            removed = DeleteFileW(WidePtr(LongPath(path)));
+        }
+        if (!removed) return false;
+    }
+    return true;
+}
+
+// Creates the folder (no trailing backslash) and its missing parents.
+bool ForceFolder(const String& folder) {
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(folder)));
+    if (attributes != INVALID_FILE_ATTRIBUTES) return IsFolder(attributes);
+    const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(folder));
+    if (!parent.empty() && parent.size() < folder.size() && !ForceFolder(parent)) return false;
+    return CreateDirectoryW(WidePtr(LongPath(folder)), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Source and target end with a backslash. The excluded folder (the target when it lies inside
+// the source) is not copied into itself.
+bool CopyFolderContent(const String& source, const String& target, const String& excluded) {
+    std::vector<TFolderEntry> entries;
+    if (!ListFolder(source, entries)) return false;
+    for (const TFolderEntry& entry : entries) {
+        if (!ForceFolder(ExcludeTrailingPathDelimiter(target))) return false;
+        const String from = source + entry.Name;
+        const String to = target + entry.Name;
+        if (IsFolder(entry.Attributes)) {
+            if (IsLink(entry.Attributes) || SameText(from + u"\\", excluded)) continue;
+            if (!CopyFolderContent(from + u"\\", to + u"\\", excluded)) return false;
+        } else if (!CopyFileW(WidePtr(LongPath(from)), WidePtr(LongPath(to)), FALSE)) {
+            // A read-only file of an earlier copy is replaced like any other.
+            SetFileAttributesW(WidePtr(LongPath(to)), FILE_ATTRIBUTE_NORMAL);
+            if (!CopyFileW(WidePtr(LongPath(from)), WidePtr(LongPath(to)), FALSE)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void TSetupHelper::CopyFolder(const String& source, const String& target) {
+    if (SameText(IncludeTrailingPathDelimiter(source), IncludeTrailingPathDelimiter(target))) return;
+    const auto fail = [&] { return EInstallerInstallError(Format(u"Cannot copy \"%s\" to \"%s\"", {source, target})); };
+    // A relative path would depend on the current folder.
+    if (!IsAbsoluteFolderPath(source) || !IsAbsoluteFolderPath(target)) throw fail();
+    const String from = IncludeTrailingPathDelimiter(FullPath(source));
+    const String to = IncludeTrailingPathDelimiter(FullPath(target));
+    if (from.size() < 2 || to.size() < 2) throw fail();
+    if (SameText(from, to)) return;
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(from)));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) throw fail();
+    if (!CopyFolderContent(from, to, to)) throw fail();
+}
+
+void TSetupHelper::RemoveEntriesUnder(TORLStringList& list, const String& folder) {
+    if (folder.empty()) return;  // would match every entry
+    const String prefix = IncludeTrailingPathDelimiter(folder);
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        const StringView entry = list[i];
+        if (entry.size() >= prefix.size() && SameText(entry.substr(0, prefix.size()), prefix)) list.Delete(i);
+    }
+}
+
+bool DeleteFolderTree(const String& folder) {
+    try {
+        if (!IsAbsoluteFolderPath(folder)) return false;
+        const String full = ExcludeTrailingPathDelimiter(FullPath(folder));
+        if (!IsBelowRoot(full)) return false;
+        const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(full)));
+        if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) return false;
+        if (!IsLink(attributes)) DeleteFolderContent(full + u"\\");
+        return RemoveDirectoryW(WidePtr(LongPath(full))) != 0;
+    } catch (...) {
+        return false;  // out of memory: the caller goes on as after any failed removal
+    }
+}
+
+}  // namespace uinst

@@ -1,0 +1,326 @@
+#include "product/setup_helper.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/paths.h"
+#include "base/string_list.h"
+#include "engine/engine_test_support.h"
+#include "engine/installer_errors.h"
+#include "platform/files.h"
+
+namespace uinst {
+namespace {
+
+using test::TTempFolder;
+
+void WriteText(const String& path, const std::string& text) {
+    WriteFileBytes(path, text.data(), text.size());
+}
+std::string ReadText(const String& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+void MakeFolder(const String& path) {
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(path), nullptr)) << StringToUtf8(path);
+}
+bool Exists(const String& path) {
+    return GetFileAttributesW(WidePtr(path)) != INVALID_FILE_ATTRIBUTES;
+}
+bool IsLinkAt(const String& path) {
+    const DWORD a = GetFileAttributesW(WidePtr(path));
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Wine keeps links as the host's symbolic links and can neither make nor remove them through the
+// Windows calls; the host's own tools do it there.
+using TWineUnixFileName = char*(CDECL*)(LPCWSTR);
+TWineUnixFileName WineUnixFileName() {
+    return reinterpret_cast<TWineUnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+bool RunHostTool(const wchar_t* program, const std::string& arguments) {
+    std::wstring line = std::wstring(program) + L" ";
+    line += std::wstring(arguments.begin(), arguments.end());  // the host paths here are ASCII, quoted with "
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+std::string HostPath(const String& path) {
+    char* name = WineUnixFileName()(WidePtr(path));
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool WaitForLink(const String& link, bool present) {
+    for (int i = 0; i < 100; ++i) {
+        if (IsLinkAt(link) == present && (present || !Exists(link))) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+bool MakeJunction(const String& link, const String& target) {
+    if (!CreateDirectoryW(WidePtr(link), nullptr)) return false;
+    HANDLE folder = CreateFileW(WidePtr(link), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    bool made = false;
+    if (folder != INVALID_HANDLE_VALUE) {
+        const String substitute = u"\\??\\" + target;
+        const size_t subBytes = substitute.size() * 2, printBytes = target.size() * 2;
+        std::vector<uint8_t> buffer(8 + 8 + subBytes + 2 + printBytes + 2);
+        auto put16 = [&](size_t at, size_t v) {
+            buffer[at] = static_cast<uint8_t>(v);
+            buffer[at + 1] = static_cast<uint8_t>(v >> 8);
+        };
+        const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+        std::memcpy(buffer.data(), &tag, 4);
+        put16(4, buffer.size() - 8);
+        put16(8, 0);
+        put16(10, subBytes);
+        put16(12, subBytes + 2);
+        put16(14, printBytes);
+        std::memcpy(buffer.data() + 16, substitute.data(), subBytes);
+        std::memcpy(buffer.data() + 16 + subBytes + 2, target.data(), printBytes);
+        DWORD returned = 0;
+        made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                               nullptr, 0, &returned, nullptr);
+        CloseHandle(folder);
+    }
+    if (!made) RemoveDirectoryW(WidePtr(link));
+    return made && IsLinkAt(link);
+}
+
+// A link to a folder, removed when the test ends (before its temporary folder is).
+class TFolderLink {
+public:
+    TFolderLink(String link, const String& target) : FLink(std::move(link)) {
+        // Wine's CreateSymbolicLinkW reports success without making anything: check the result.
+        if (CreateSymbolicLinkW(WidePtr(FLink), WidePtr(target),
+                                SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+            IsLinkAt(FLink)) {
+            FMade = true;
+        } else if (MakeJunction(FLink, target)) {
+            FMade = true;
+        } else if (WineUnixFileName()) {
+            FMade = RunHostTool(L"Z:\\bin\\ln", "-s \"" + HostPath(target) + "\" \"" + HostPath(FLink) + "\"") &&
+                    WaitForLink(FLink, true);
+        }
+    }
+    ~TFolderLink() {
+        if (!Exists(FLink)) return;
+        if (!RemoveDirectoryW(WidePtr(FLink)) && WineUnixFileName()) {
+            RunHostTool(L"Z:\\bin\\rm", "-f \"" + HostPath(FLink) + "\"");
+            WaitForLink(FLink, false);
+        }
+    }
+    bool Made() const { return FMade; }
+
+private:
+    String FLink;
+    bool FMade = false;
+};
+
+TEST(DeleteFolderTree, DeletesNestedContentAndTheFolder) {
+    TTempFolder temp;
+    const String tree = temp.Path() + u"Tree\\";
+    MakeFolder(tree);
+    MakeFolder(tree + u"A");
+    MakeFolder(tree + u"A\\B");
+    MakeFolder(tree + u"Empty");
+    WriteText(tree + u"top.txt", "1");
+    WriteText(tree + u"A\\a.txt", "2");
+    WriteText(tree + u"A\\B\\b.txt", "3");
+    EXPECT_TRUE(DeleteFolderTree(tree));
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_FALSE(DeleteFolderTree(tree));  // gone: nothing removed now
+}
+
+TEST(DeleteFolderTree, AFileThatCannotBeDeletedKeepsTheFolder) {
+    TTempFolder temp;
+    const String tree = temp.Path() + u"Tree\\";
+    MakeFolder(tree);
+    WriteText(tree + u"locked.txt", "x");
+    HANDLE locked =
+        CreateFileW(WidePtr(tree + u"locked.txt"), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFolderTree(tree));
+    EXPECT_TRUE(FileExists(tree + u"locked.txt"));
+    CloseHandle(locked);
+    EXPECT_TRUE(DeleteFolderTree(tree));
+}
+
+TEST(DeleteFolderTree, RefusesRootsAndPathsThatDependOnTheCurrentFolder) {
+    TTempFolder temp;
+    // A relative or empty name would walk the current folder; make that folder one with content.
+    wchar_t saved[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    WriteText(temp.Path() + u"keep.txt", "keep");
+    MakeFolder(temp.Path() + u"Sub");
+    WriteText(temp.Path() + u"Sub\\keep.txt", "keep");
+    ASSERT_TRUE(SetCurrentDirectoryW(WidePtr(temp.Path())));
+    for (const String& path : {String(), String(u"."), String(u".\\"), String(u"Sub"), String(u"Sub\\"), String(u"C:"),
+                               String(u"C:\\"), String(u"c:/"), String(u"\\"), String(u"\\\\server\\share\\")})
+        EXPECT_FALSE(DeleteFolderTree(path)) << StringToUtf8(path);
+    // ".." that climbs up to the root is a root too.
+    EXPECT_FALSE(DeleteFolderTree(temp.Path().substr(0, 3) + u"Windows\\..\\"));
+    SetCurrentDirectoryW(saved);
+    EXPECT_TRUE(FileExists(temp.Path() + u"keep.txt"));
+    EXPECT_TRUE(FileExists(temp.Path() + u"Sub\\keep.txt"));
+}
+
+TEST(DeleteFolderTree, HandlesTreesDeeperThanThePathLimit) {
+    TTempFolder temp;
+    String folder = temp.Path() + u"Deep";
+    MakeFolder(folder);
+    while (folder.size() < 400) {
+        folder += u"\\" + String(40, u'd');
+        ASSERT_TRUE(CreateDirectoryW(WidePtr(u"\\\\?\\" + folder), nullptr));
+    }
+    WriteText(u"\\\\?\\" + folder + u"\\file.txt", "deep");
+    const String copy = temp.Path() + u"Copy\\";
+    TSetupHelper::CopyFolder(temp.Path() + u"Deep\\", copy);
+    EXPECT_TRUE(FileExists(u"\\\\?\\" + copy + folder.substr(temp.Path().size() + 5) + u"\\file.txt"));
+    EXPECT_TRUE(DeleteFolderTree(temp.Path() + u"Deep\\"));
+    EXPECT_TRUE(DeleteFolderTree(copy));
+    EXPECT_FALSE(Exists(temp.Path() + u"Deep"));
+}
+
+// The walk removes a link to another folder as it stands and never deletes what the link points
+// to, whether the link lies inside the tree or is the folder asked for.
+TEST(DeleteFolderTree, NeverDeletesWhatALinkPointsTo) {
+    TTempFolder temp;
+    const String outside = temp.Path() + u"Outside\\";
+    MakeFolder(outside);
+    WriteText(outside + u"keep.txt", "keep");
+    const String tree = temp.Path() + u"Tree\\";
+    MakeFolder(tree);
+    WriteText(tree + u"mine.txt", "mine");
+    TFolderLink inner(tree + u"Link", ExcludeTrailingPathDelimiter(outside));
+    if (!inner.Made()) GTEST_SKIP() << "this system cannot make a folder link";
+    TFolderLink top(temp.Path() + u"TopLink", ExcludeTrailingPathDelimiter(outside));
+    ASSERT_TRUE(top.Made());
+
+    const bool removed = DeleteFolderTree(tree);
+    EXPECT_TRUE(FileExists(outside + u"keep.txt"));
+    // Wine cannot remove such a link: the walk then stops there, and the tree stays.
+    EXPECT_EQ(removed, !Exists(tree + u"Link"));
+    EXPECT_EQ(removed, !Exists(tree));
+
+    const bool topRemoved = DeleteFolderTree(temp.Path() + u"TopLink\\");
+    EXPECT_TRUE(FileExists(outside + u"keep.txt"));
+    EXPECT_EQ(topRemoved, !Exists(temp.Path() + u"TopLink"));
+}
+
+TEST(CopyFolder, CopiesRecursivelyOverExistingFiles) {
+    TTempFolder temp;
+    const String source = temp.Path() + u"ORVO3\\";
+    const String target = temp.Path() + u"Profiles\\ORVO\\";
+    MakeFolder(source);
+    MakeFolder(source + u"Sub");
+    MakeFolder(source + u"Sub\\Inner");
+    MakeFolder(source + u"EmptySub");
+    WriteText(source + u"ORVO3.ini", "new");
+    WriteText(source + u"Sub\\Inner\\list.m3u", "list");
+    MakeFolder(temp.Path() + u"Profiles");
+    MakeFolder(target);
+    WriteText(target + u"ORVO3.ini", "old");
+    WriteText(target + u"other.txt", "other");
+    SetFileAttributesW(WidePtr(target + u"ORVO3.ini"), FILE_ATTRIBUTE_READONLY);
+
+    TSetupHelper::CopyFolder(source, target);
+    EXPECT_EQ(ReadText(target + u"ORVO3.ini"), "new");
+    EXPECT_EQ(ReadText(target + u"Sub\\Inner\\list.m3u"), "list");
+    EXPECT_EQ(ReadText(target + u"other.txt"), "other");
+    EXPECT_FALSE(Exists(target + u"EmptySub"));         // folders are made for the entries they receive
+    EXPECT_EQ(ReadText(source + u"ORVO3.ini"), "new");  // the source stays
+}
+
+TEST(CopyFolder, SameFolderInAnotherCaseIsLeftAlone) {
+    TTempFolder temp;
+    const String folder = temp.Path() + u"Profile\\";
+    MakeFolder(folder);
+    WriteText(folder + u"a.ini", "a");
+    String upper = folder;
+    for (auto& c : upper)
+        if (c >= u'a' && c <= u'z') c = static_cast<Char>(c - 32);
+    EXPECT_NO_THROW(TSetupHelper::CopyFolder(folder, upper));
+    EXPECT_NO_THROW(TSetupHelper::CopyFolder(folder, ExcludeTrailingPathDelimiter(folder)));
+    // Even when it does not exist: nothing to do is no failure.
+    EXPECT_NO_THROW(TSetupHelper::CopyFolder(temp.Path() + u"None\\", temp.Path() + u"NONE\\"));
+    EXPECT_EQ(ReadText(folder + u"a.ini"), "a");
+}
+
+TEST(CopyFolder, FailuresRaiseWithBothNames) {
+    TTempFolder temp;
+    const String missing = temp.Path() + u"Missing\\";
+    const String target = temp.Path() + u"Target\\";
+    try {
+        TSetupHelper::CopyFolder(missing, target);
+        FAIL() << "no error";
+    } catch (const EInstallerInstallError& e) {
+        EXPECT_EQ(e.Message(), u"Cannot copy \"" + missing + u"\" to \"" + target + u"\"");
+    }
+    EXPECT_FALSE(Exists(target));
+    // A target that is a file cannot take the content; nor can a relative target.
+    const String source = temp.Path() + u"Source\\";
+    MakeFolder(source);
+    WriteText(source + u"a.txt", "a");
+    WriteText(temp.Path() + u"File", "x");
+    EXPECT_THROW(TSetupHelper::CopyFolder(source, temp.Path() + u"File\\"), EInstallerInstallError);
+    EXPECT_THROW(TSetupHelper::CopyFolder(source, u"Relative\\"), EInstallerInstallError);
+    EXPECT_THROW(TSetupHelper::CopyFolder(source, u""), EInstallerInstallError);
+}
+
+TEST(CopyFolder, ATargetInsideTheSourceIsNotCopiedIntoItself) {
+    TTempFolder temp;
+    const String source = temp.Path() + u"Source\\";
+    MakeFolder(source);
+    WriteText(source + u"a.txt", "a");
+    TSetupHelper::CopyFolder(source, source + u"Copy\\");
+    EXPECT_EQ(ReadText(source + u"Copy\\a.txt"), "a");
+    EXPECT_FALSE(Exists(source + u"Copy\\Copy"));
+}
+
+TEST(CopyFolder, DoesNotFollowLinks) {
+    TTempFolder temp;
+    const String source = temp.Path() + u"Source\\";
+    MakeFolder(source);
+    MakeFolder(source + u"Sub");
+    WriteText(source + u"Sub\\a.txt", "a");
+    // A link back to the source: followed, the copy would never end.
+    TFolderLink loop(source + u"Sub\\Loop", ExcludeTrailingPathDelimiter(source));
+    if (!loop.Made()) GTEST_SKIP() << "this system cannot make a folder link";
+    const String target = temp.Path() + u"Target\\";
+    EXPECT_NO_THROW(TSetupHelper::CopyFolder(source, target));
+    EXPECT_EQ(ReadText(target + u"Sub\\a.txt"), "a");
+    EXPECT_FALSE(Exists(target + u"Sub\\Loop"));
+}
+
+TEST(RemoveEntriesUnder, RemovesEntriesInsideTheFolderOnly) {
+    TORLStringList list{u"C:\\Data\\ORVO\\ORVO.ini", u"C:\\Data\\ORVO3\\ORVO3.ini", u"c:\\data\\orvo\\Sub\\a.db",
+                        u"C:\\Data\\ORVO", u"D:\\Other\\x.txt"};
+    TSetupHelper::RemoveEntriesUnder(list, u"C:\\Data\\ORVO\\");
+    EXPECT_EQ(list.Text(), u"C:\\Data\\ORVO3\\ORVO3.ini\r\nC:\\Data\\ORVO\r\nD:\\Other\\x.txt\r\n");
+    // Without its backslash the folder still does not take in its longer-named neighbour.
+    TSetupHelper::RemoveEntriesUnder(list, u"C:\\Data\\ORVO");
+    EXPECT_EQ(list.Count(), 3);
+    TSetupHelper::RemoveEntriesUnder(list, u"");
+    EXPECT_EQ(list.Count(), 3);
+}
+
+}  // namespace
+}  // namespace uinst
