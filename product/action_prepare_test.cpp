@@ -1,0 +1,143 @@
+#include "product/action_prepare.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include "engine/engine_test_support.h"
+#include "engine/installer_errors.h"
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "base/paths.h"
+
+namespace uinst {
+namespace {
+
+using namespace test;
+
+void Write(const String& path, const std::string& text) {
+    CreateDirectoryW(WidePtr(ExtractFilePath(path)), nullptr);
+    WriteFileBytes(path, text.data(), text.size());
+}
+
+std::vector<String> ZipNames(const String& path) {
+    std::vector<String> names;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_win32w_create(WidePtr(path), 0, -1, &error);
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    zip_error_fini(&error);
+    if (!archive) return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i)
+        names.push_back(Utf8ToString(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW)));
+    zip_close(archive);
+    return names;
+}
+
+std::vector<String> Archives(const String& folder) {
+    std::vector<String> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePtr(folder + u"!Backup\\*.zip"), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(folder + u"!Backup\\" + FromWide(data.cFileName));
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+// A destination that holds a portable copy of version 4600.
+void MakePortableCopy(const String& dest) {
+    Write(dest + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
+    Write(dest + u"Player.exe", "old player");
+    Write(dest + u"Skins\\Mine.ocs4", "user skin");
+    Write(dest + u"AlbumArts.db", "cache");
+    Write(dest + u"Profile\\ORVO.ini", "[Player]\r\nVolume=50\r\n");
+    Write(dest + u"\u0422\u0435\u0441\u0442.txt", "cyrillic name");
+}
+
+std::unique_ptr<TInstaller> RunPrepare(const String& commandLine, std::vector<TInstallerActionClass> extra = {}) {
+    UseTestProduct([extra](TTestProduct& p) {
+        p.InstalledVersion = 4600;
+        p.Portable = true;
+        p.Classes = {ActionClassOf<TInstallerActionPrepare>(u"Prepare")};
+        for (const auto& c : extra) p.Classes.push_back(c);
+    });
+    auto installer = MakeInstaller(commandLine);
+    installer->Start(true);
+    return installer;
+}
+
+TEST(Prepare, UpdateBacksUpReplacesAndKeepsUserContent) {
+    TTempFolder dest;
+    MakePortableCopy(dest.Path());
+    for (int i = 1; i <= 5; ++i)
+        Write(dest.Path() + u"!Backup\\z Before install 5.0" + Utf8ToString(std::to_string(i)) + u" [2020].zip", "x");
+    auto installer = RunPrepare(u"/AUTO=\"" + dest.Path() + u"\" /SILENT");
+    ASSERT_FALSE(installer->HasErrors()) << StringToUtf8(installer->Log().Text());
+    EXPECT_TRUE(installer->HasOption(ioUpdate));
+    EXPECT_TRUE(installer->HasOption(ioPortable));
+
+    const auto archives = Archives(dest.Path());
+    ASSERT_EQ(archives.size(), 3u);  // the newest three, this run's among them
+    String newest;
+    for (const auto& a : archives)
+        if (a.find(u"z Before install 5.03 [") != String::npos) newest = a;
+    ASSERT_FALSE(newest.empty());
+    const auto names = ZipNames(newest);
+    EXPECT_NE(std::find(names.begin(), names.end(), u"Profile/ORVO.ini"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), u"\u0422\u0435\u0441\u0442.txt"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), u"Skins/Mine.ocs4"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), u"AlbumArts.db"), names.end());  // never archived
+
+    EXPECT_FALSE(FileExists(dest.Path() + u"Player.exe"));  // replaced files are gone
+    EXPECT_FALSE(FileExists(dest.Path() + u"AlbumArts.db"));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Skins\\Mine.ocs4"));  // user content survives an update
+}
+
+TEST(Prepare, NoBackupCreatesNoFolderAndKeepsUnnamedFiles) {
+    TTempFolder dest;
+    MakePortableCopy(dest.Path());
+    auto installer = RunPrepare(u"/AUTO=\"" + dest.Path() + u"\" /SILENT /NOBACKUP");
+    ASSERT_FALSE(installer->HasErrors()) << StringToUtf8(installer->Log().Text());
+    EXPECT_FALSE(DirectoryExists(dest.Path() + u"!Backup"));
+    EXPECT_FALSE(FileExists(dest.Path() + u"Player.exe"));  // a component target
+    EXPECT_TRUE(FileExists(dest.Path() + u"AlbumArts.db"));
+}
+
+TEST(Prepare, AFailedBackupDeletesNothing) {
+    TTempFolder dest;
+    MakePortableCopy(dest.Path());
+    {
+        // A file nobody may read: the archive cannot be written.
+        TUniqueFile locked(CreateFileW(WidePtr(dest.Path() + u"Player.exe"), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+        ASSERT_TRUE(locked);
+        auto installer = RunPrepare(u"/AUTO=\"" + dest.Path() + u"\" /SILENT");
+        ASSERT_EQ(installer->Log().Count(), 1);
+        EXPECT_EQ(installer->Log()[0].rfind(u"An error occurs while backuping the \"" + dest.Path() + u"Player.exe\" file (10)\r\n", 0), 0u)
+            << StringToUtf8(installer->Log()[0]);
+    }
+    EXPECT_TRUE(FileExists(dest.Path() + u"Player.exe"));
+    EXPECT_TRUE(FileExists(dest.Path() + u"AlbumArts.db"));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Profile\\ORVO.ini"));
+}
+
+TEST(Prepare, TooManyBytesForABackupIsRefusedBeforeAnythingIsWritten) {
+    TTempFolder dest;
+    MakePortableCopy(dest.Path());
+    {
+        TUniqueFile big(CreateFileW(WidePtr(dest.Path() + u"big.bin"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        LARGE_INTEGER size;
+        size.QuadPart = TInstallerActionPrepare::kBackupSizeLimit;  // with the other files, past the limit
+        ASSERT_TRUE(SetFilePointerEx(big.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(big.Get()));
+    }
+    auto installer = RunPrepare(u"/AUTO=\"" + dest.Path() + u"\" /SILENT");
+    ASSERT_EQ(installer->Log().Count(), 1);
+    EXPECT_EQ(installer->Log()[0].rfind(u"Too many files for backup\r\n", 0), 0u);
+    EXPECT_FALSE(DirectoryExists(dest.Path() + u"!Backup"));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Player.exe"));
+    DeleteFileW(WidePtr(dest.Path() + u"big.bin"));
+}
+
+}  // namespace
+}  // namespace uinst
