@@ -10,6 +10,7 @@
 #include "base/integers.h"
 #include "base/stream.h"
 #include "base/text_case.h"
+#include "formats/xml_convert.h"
 #include "package/setup_package.h"
 
 namespace uinst::ipk {
@@ -114,6 +115,11 @@ const char16_t* const kVerifyHelp =
     u"usage: ipk verify PACKAGE\n"
     u"Opens the package (checksum included) and checks that every entry lies inside its content.\n";
 const char16_t* const kKeyHelp = u"usage: ipk key\nPrints the package key as eight hexadecimal digits.\n";
+const char16_t* const kXmlHelp =
+    u"usage: ipk xml INPUT OUTPUT --to text|sxml\n"
+    u"Converts a document (text, SXML or BXML) into the text form (indented UTF-8) or SXML. The\n"
+    u"result is read back and compared first: a document the target form cannot hold unchanged is\n"
+    u"refused and nothing is written.\n";
 
 bool WantsHelp(const std::vector<String>& args) {
     for (const auto& arg : args) {
@@ -255,6 +261,38 @@ int RunKey(const std::vector<String>& args, TConsole& console) {
     return 0;
 }
 
+int RunXml(const std::vector<String>& args, TConsole& console) {
+    if (WantsHelp(args)) {
+        console.Out(kXmlHelp);
+        return 0;
+    }
+    std::vector<String> positional;
+    String form;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--to") {
+            if (i + 1 >= args.size()) throw EUsageError(u"--to needs text or sxml");
+            form = args[++i];
+        } else if (args[i] != u"--") {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) throw EUsageError(u"xml takes an input and an output file");
+    TXMLTargetForm target;
+    if (form == u"text")
+        target = TXMLTargetForm::xtText;
+    else if (form == u"sxml")
+        target = TXMLTargetForm::xtSXML;
+    else
+        throw EUsageError(u"--to must be text or sxml");
+    TMemoryStream input;
+    input.LoadFromFile(positional[0]);
+    TMemoryStream output;
+    ConvertXmlDocument(input, output, target);
+    output.SaveToFile(positional[1]);
+    console.Out(Format(u"%s: %d bytes written\n", {positional[1], output.Size()}));
+    return 0;
+}
+
 struct TCommand {
     const char16_t* Name;
     const char16_t* Synopsis;
@@ -262,14 +300,15 @@ struct TCommand {
     int (*Run)(const std::vector<String>& args, TConsole& console);
 };
 
-// The subcommands, in the order the help lists them. A new subcommand (an "xml" converter for
-// documents is planned) is one more line here and one Run function above.
+// The subcommands, in the order the help lists them. A new subcommand is one more line here and
+// one Run function above.
 const TCommand kCommands[] = {
     {u"pack", u"pack [--level N] OUTPUT INPUT... [--name NAME=FILE]...", u"build a package", RunPack},
     {u"list", u"list PACKAGE", u"list the entries: name, size, offset", RunList},
     {u"extract", u"extract PACKAGE [NAME...] [-C FOLDER]", u"write the files below a folder", RunExtract},
     {u"verify", u"verify PACKAGE", u"check a package and its table", RunVerify},
     {u"key", u"key", u"print the package key", RunKey},
+    {u"xml", u"xml INPUT OUTPUT --to text|sxml", u"convert a document between its forms", RunXml},
 };
 
 String Usage() {

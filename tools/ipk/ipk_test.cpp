@@ -254,5 +254,18 @@ TEST_F(IpkTest, CommandLine) {
     EXPECT_FALSE(fs::exists(FRoot / "o.ipk"));
 }
 
+TEST_F(IpkTest, XmlConvertsBetweenTextAndSxml) {
+    WriteFile(FRoot / "Install.xml",
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><install><product><Settings>"
+              "<S name=\"ProductName\" value=\"ORVO \xD0\x96\"/></Settings></product></install>");
+    ASSERT_EQ(Run({u"xml", P(FRoot / "Install.xml"), P(FRoot / "Install.sxml"), u"--to", u"sxml"}), 0) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(FRoot / "Install.sxml").substr(0, 4), "SXML");
+    ASSERT_EQ(Run({u"xml", P(FRoot / "Install.sxml"), P(FRoot / "back.xml"), u"--to", u"text"}), 0) << FConsole.FErr;
+    EXPECT_NE(ReadFile(FRoot / "back.xml").find("ORVO \xD0\x96"), std::string::npos);
+    EXPECT_EQ(Run({u"xml", P(FRoot / "Install.xml"), P(FRoot / "x.xml"), u"--to", u"bxml"}), 2);
+    EXPECT_EQ(Run({u"xml", P(FRoot / "missing.xml"), P(FRoot / "x.xml"), u"--to", u"text"}), 1);
+    EXPECT_FALSE(fs::exists(FRoot / "x.xml"));
+}
+
 }  // namespace
 }  // namespace uinst::ipk
