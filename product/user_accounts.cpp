@@ -107,7 +107,11 @@ bool TORLUserAccountInfoList::Add(std::unique_ptr<TORLUserAccountInfo> item) {
 }
 
 TORLUserAccountsSource& UserAccountsSource() {
-    static TORLUserAccountsSource source{.CurrentUser = &TORLUserAccounts::CurrentUserAccount};
+    static TORLUserAccountsSource source = [] {
+        TORLUserAccountsSource s;
+        s.CurrentUser = &TORLUserAccounts::CurrentUserAccount;
+        return s;
+    }();
     return source;
 }
 
