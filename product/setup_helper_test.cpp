@@ -121,8 +121,8 @@ public:
         }
     }
     ~TFolderLink() {
-        if (!Exists(FLink)) return;
-        if (!RemoveDirectoryW(WidePtr(FLink)) && WineUnixFileName()) {
+        // A link whose target is gone no longer shows as existing: remove it all the same.
+        if (FMade && !RemoveDirectoryW(WidePtr(FLink)) && WineUnixFileName()) {
             RunHostTool(L"Z:\\bin\\rm", "-f \"" + HostPath(FLink) + "\"");
             WaitForLink(FLink, false);
         }
