@@ -23,8 +23,7 @@ TAddonsChoices TAddonsChoices::FromSettings() {
     return c;
 }
 
-String TInstallerActionAddonsInstall::Parameters(const TAddonsDescription& description,
-                                                 const TAddonsChoices& choices) {
+String TInstallerActionAddonsInstall::Parameters(const TAddonsDescription& description, const TAddonsChoices& choices) {
     String collected;
     auto add = [&collected, &description](StringView key) {
         const String value = description.Value(key);
@@ -44,8 +43,8 @@ String TInstallerActionAddonsInstall::InstallerFile(const String& packageName) {
     // Only the file-name part: a name such as "..\..\x.exe" must not write outside the folder.
     const String name = ExtractFileName(packageName);
     if (name.empty() || name == u"." || name == u"..")
-        throw EInstallerInstallError(
-            Format(u"\"%s\" names no usable add-on installer in \"%s\"", {packageName, String(TAddonsDescription::kFileName)}));
+        throw EInstallerInstallError(Format(u"\"%s\" names no usable add-on installer in \"%s\"",
+                                            {packageName, String(TAddonsDescription::kFileName)}));
     return GetTempFolder() + name;
 }
 

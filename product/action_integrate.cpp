@@ -29,8 +29,7 @@ String TInstallerActionIntegrate::Switches(const TIntegrationChoices& choices) {
     if (choices.AssociateWithFiles) switches += u" /REG=R2";
     // Windows 8 and later let only the user pick default programs: the helper opens that step,
     // which an automatic run must not wait for.
-    if (choices.AssociateWithFiles && IsWindows8OrLater() && !Installer->Options().Has(ioAuto))
-        switches += u" /REG_UI";
+    if (choices.AssociateWithFiles && IsWindows8OrLater() && !Installer->Options().Has(ioAuto)) switches += u" /REG_UI";
     return switches;
 }
 
@@ -47,7 +46,9 @@ void TInstallerActionIntegrate::Execute() {
                           {String(kHelperName), static_cast<int>(HelperTimeLimitMs() / 1000)}));
 }
 
-void TInstallerActionIntegrate::Terminate() { SetEvent(FCancel.Get()); }
+void TInstallerActionIntegrate::Terminate() {
+    SetEvent(FCancel.Get());
+}
 
 void TInstallerActionIntegrate::BuildSummary(TInstallerSummaryBuilder& builder) {
     const TIntegrationChoices choices = TIntegrationChoices::FromSettings();

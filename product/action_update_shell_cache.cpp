@@ -1,6 +1,7 @@
 #include "product/action_update_shell_cache.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include "platform/seams.h"

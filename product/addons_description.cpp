@@ -36,7 +36,9 @@ TAddonsDescription TAddonsDescription::FromPackage() {
     return description;
 }
 
-void TAddonsDescription::LoadFromBytes(const uint8_t* data, size_t size) { FLines.SetText(DecodeText(data, size)); }
+void TAddonsDescription::LoadFromBytes(const uint8_t* data, size_t size) {
+    FLines.SetText(DecodeText(data, size));
+}
 
 void TAddonsDescription::LoadFromStream(TStream& stream) {
     const int64_t remaining = stream.Size() - stream.Position();

@@ -33,8 +33,7 @@ THelperRunResult RunHelperAndWait(const String& commandLine, uint32_t timeLimitM
     if (WaitForInputIdle(process.Get(), kHelperInputIdleMs) == WAIT_TIMEOUT) return THelperRunResult::NotIdle;
     std::vector<HANDLE> handles{process.Get()};
     if (cancelEvent) handles.push_back(cancelEvent);
-    const DWORD r =
-        WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeLimitMs);
+    const DWORD r = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeLimitMs);
     if (r == WAIT_OBJECT_0) return THelperRunResult::Ended;
     if (r == WAIT_OBJECT_0 + 1) return THelperRunResult::Cancelled;
     if (r == WAIT_TIMEOUT) return THelperRunResult::TimedOut;

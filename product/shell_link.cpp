@@ -1,6 +1,7 @@
 #include "product/shell_link.h"
 
 #include <windows.h>
+
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
@@ -68,8 +69,7 @@ String ReadLinkTarget(const String& linkFile) {
     if (FAILED(file->Load(WidePtr(linkFile), STGM_READ))) return String();
     String target(32767, u'\0');
     // Flags 0: the ordinary path, not the raw one with unexpanded variables.
-    if (link->GetPath(reinterpret_cast<wchar_t*>(target.data()), static_cast<int>(target.size()), nullptr, 0) !=
-        S_OK)
+    if (link->GetPath(reinterpret_cast<wchar_t*>(target.data()), static_cast<int>(target.size()), nullptr, 0) != S_OK)
         return String();
     target.resize(target.find(u'\0'));
     return target;
@@ -89,10 +89,7 @@ bool CreateShellLink(const String& linkFile, const String& target) {
 
 String GetShellLinkTarget(const String& linkFile) {
     if (linkFile.empty()) return String();
-    String target = ReadLinkTarget(LongPathForm(linkFile));
-    // Some shells do not take the "\\?\" form; a short enough name still reads without it.
-    if (target.empty() && linkFile.size() < MAX_PATH) target = ReadLinkTarget(linkFile);
-    return target;
+    return ReadLinkTarget(LongPathForm(linkFile));
 }
 
 }  // namespace uinst
