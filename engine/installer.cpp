@@ -187,7 +187,18 @@ void TInstaller::Start(bool wait) {
 void TInstaller::FreeThread() { FThread.reset(); }
 
 bool TInstaller::IsProtectedFolder(const String& folder) const {
-    const String path = IncludeTrailingPathDelimiter(folder);
+    // Compare the folder as the system resolves it: a doubled backslash or "." still names the drive root.
+    String path = folder;
+    wchar_t full[32768];
+    const DWORD n = GetFullPathNameW(WidePtr(path), 32768, full, nullptr);
+    if (n > 0 && n < 32768) path = FromWide(full, n);
+    for (size_t i = 2; i < path.size();) {
+        if (path[i] == u'\\' && path[i - 1] == u'\\')
+            path.erase(i, 1);
+        else
+            ++i;
+    }
+    path = IncludeTrailingPathDelimiter(path);
     // "C:\" or "\\server\share\"
     if (path.size() == 3 && path[1] == u':') return true;
     if (path.size() > 2 && path[0] == u'\\' && path[1] == u'\\') {

@@ -12,7 +12,15 @@
 #include "formats/ini_file.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/seams.h"
+#include "product/action_addons_install.h"
 #include "product/action_close_applications.h"
+#include "product/action_config.h"
+#include "product/action_integrate.h"
+#include "product/action_prepare.h"
+#include "product/action_shortcuts.h"
+#include "product/action_uninstall.h"
+#include "product/action_update_shell_cache.h"
 
 namespace uinst {
 
@@ -48,8 +56,20 @@ void TProductInfoORVO::Load() {
 
 void TProductInfoORVO::PopulateActions(const TInstallerActionClassProc& proc) {
     proc(ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications"));
+    const TInstallerOptions options = Installer->Options();
     if (Installer->Mode() == imInstall) {
+        proc(ActionClassOf<TInstallerActionPrepare>(u"TInstallerActionPrepare"));
+        if (AddonsAvailable()) proc(ActionClassOf<TInstallerActionAddonsInstall>(u"TInstallerActionAddonsInstall"));
         proc(ActionClassOf<TInstallerActionExtract>(u"TInstallerActionExtract"));
+        proc(ActionClassOf<TInstallerActionConfig>(u"TInstallerActionConfig"));
+        if (!options.Has(ioUpdate) && !options.Has(ioPortable))
+            proc(ActionClassOf<TInstallerActionIntegrate>(u"TInstallerActionIntegrate"));
+        if (!options.Has(ioUpdate)) proc(ActionClassOf<TInstallerActionShortcuts>(u"TInstallerActionShortcuts"));
+        if (IsWindows10OrLater())
+            proc(ActionClassOf<TInstallerActionUpdateShellCache>(u"TInstallerActionUpdateShellCache"));
+    } else {
+        proc(ActionClassOf<TInstallerActionUninstallIntegration>(u"TInstallerActionUninstallIntegration"));
+        proc(ActionClassOf<TInstallerActionUninstallFiles>(u"TInstallerActionUninstallFiles"));
     }
 }
 

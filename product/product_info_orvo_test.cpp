@@ -48,13 +48,38 @@ TEST(ProductORVO, UpdatableVersionsAndPortableConfiguration) {
     EXPECT_EQ(product.InstalledVersionText(), u"4.60");
 }
 
-TEST(ProductORVO, RemovalRunsCloseIntegrationAndFiles) {
-    RegisterProductORVO();
-    auto installer = MakeInstaller(u"/AUTO /SILENT", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
+std::vector<String> ActionNames(TInstaller& installer) {
     std::vector<String> names;
-    installer->ProductInfo().PopulateActions([&](const TInstallerActionClass& c) { names.push_back(c.Name); });
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(names[0], u"TInstallerActionCloseApplications");
+    installer.ProductInfo().PopulateActions([&](const TInstallerActionClass& c) { names.push_back(c.Name); });
+    return names;
+}
+
+TEST(ProductORVO, ActionListsFollowModeAndOptions) {
+    RegisterProductORVO();
+    auto removal = MakeInstaller(u"/AUTO /SILENT", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
+    EXPECT_EQ(ActionNames(*removal),
+              (std::vector<String>{u"TInstallerActionCloseApplications", u"TInstallerActionUninstallIntegration",
+                                   u"TInstallerActionUninstallFiles"}));
+    removal.reset();
+
+    TSeamOverride version(Seams().OSVersion, std::function<TOSVersion()>([] { return TOSVersion{10, 0, 19045}; }));
+    TTempFolder folder;
+    auto fresh = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+    EXPECT_EQ(ActionNames(*fresh),
+              (std::vector<String>{u"TInstallerActionCloseApplications", u"TInstallerActionPrepare",
+                                   u"TInstallerActionExtract", u"TInstallerActionConfig", u"TInstallerActionIntegrate",
+                                   u"TInstallerActionShortcuts", u"TInstallerActionUpdateShellCache"}));
+    fresh->SetOption(ioPortable, true);
+    EXPECT_EQ(ActionNames(*fresh)[4], u"TInstallerActionShortcuts");  // no integration for a portable copy
+    fresh.reset();
+
+    // An update: no integration, no shortcuts; before Windows 10 no shell-cache refresh either.
+    TSeamOverride older(Seams().OSVersion, std::function<TOSVersion()>([] { return TOSVersion{6, 1, 7601}; }));
+    WriteText(folder.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\n");
+    auto update = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+    EXPECT_EQ(ActionNames(*update),
+              (std::vector<String>{u"TInstallerActionCloseApplications", u"TInstallerActionPrepare",
+                                   u"TInstallerActionExtract", u"TInstallerActionConfig"}));
 }
 
 TEST(VersionText, ThousandsDotAndTwoDigits) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <shlobj.h>
+
 #include "base/paths.h"
+#include "engine/application_repository.h"
+#include "platform/shell_folders.h"
 #include "engine/engine_routines.h"
 #include "platform/files.h"
 #include "platform/message_window.h"
@@ -71,5 +75,19 @@ TScratchFolder::TScratchFolder(StringView name) {
 TScratchFolder::~TScratchFolder() { RemoveTree(FPath); }
 
 bool Contains(const String& text, StringView part) { return text.find(part) != String::npos; }
+
+String SourceFolder() {
+    String path = u"Z:" + Utf8ToString(UINST_SOURCE_DIR);
+    for (Char& c : path)
+        if (c == u'/') c = u'\\';
+    return IncludeTrailingPathDelimiter(path);
+}
+
+void ForgetInstallation() {
+    TInstallerApplicationRepository::Unregister(u"ORVO");
+    DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"));
+    DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO.lnk"));
+    RemoveTree(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO\\");
+}
 
 }  // namespace uinst::e2e

@@ -31,6 +31,10 @@ private:
     String FPath;
 };
 void RemoveTree(const String& folder);
+// The source tree as the Windows program sees it (Wine's Z: drive), with a trailing backslash.
+String SourceFolder();
+// Removes the demo product's entry from the list of installed programs and its shortcuts.
+void ForgetInstallation();
 bool Contains(const String& text, StringView part);
 
 }  // namespace uinst::e2e
