@@ -113,9 +113,8 @@ namespace {
 String MakeFullLongPath(const String& path) {
     String result = path;
     if (result.find(u".\\") != String::npos) {
-        wchar_t buffer[32768];
-        const DWORD n = GetFullPathNameW(WidePtr(result), 32768, buffer, nullptr);
-        if (n > 0 && n < 32768) result = FromWide(buffer, n);
+        const String full = GetFullPath(result);
+        if (!full.empty()) result = full;
     }
     if (result.find(u'~') != String::npos) {
         wchar_t buffer[32768];
@@ -188,10 +187,8 @@ void TInstaller::FreeThread() { FThread.reset(); }
 
 bool TInstaller::IsProtectedFolder(const String& folder) const {
     // Compare the folder as the system resolves it: a doubled backslash or "." still names the drive root.
-    String path = folder;
-    wchar_t full[32768];
-    const DWORD n = GetFullPathNameW(WidePtr(path), 32768, full, nullptr);
-    if (n > 0 && n < 32768) path = FromWide(full, n);
+    String path = GetFullPath(folder);
+    if (path.empty()) path = folder;
     for (size_t i = 2; i < path.size();) {
         if (path[i] == u'\\' && path[i - 1] == u'\\')
             path.erase(i, 1);

@@ -17,6 +17,22 @@ String GetTempFolder() {
     return IncludeTrailingPathDelimiter(FromWide(buffer, n));
 }
 
+String GetFullPath(const String& path) {
+    if (path.empty()) return String();
+    DWORD size = MAX_PATH;
+    for (int tries = 0; tries < 4; ++tries) {
+        String buffer(size, u'\0');
+        const DWORD n = GetFullPathNameW(WidePtr(path), size, WidePtr(buffer), nullptr);
+        if (n == 0) return String();
+        if (n < size) {
+            buffer.resize(n);
+            return buffer;
+        }
+        size = n;  // too small: n is the size needed, with the terminating zero
+    }
+    return String();
+}
+
 bool FileExists(StringView path) {
     const String p(path);
     const DWORD a = GetFileAttributesW(WidePtr(p));

@@ -9,6 +9,9 @@ namespace uinst {
 
 // The temporary folder with a trailing backslash; raises EOSError when the system has none.
 String GetTempFolder();
+// The absolute form of a path as the system resolves it ("." and ".." gone, "/" as "\\"); empty
+// on failure.
+String GetFullPath(const String& path);
 bool FileExists(StringView path);
 bool DirectoryExists(StringView path);
 // Reads or writes a whole file; raise EOSError with the file's name on failure.

@@ -1,11 +1,11 @@
 #include "product/action_prepare.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include "engine/engine_test_support.h"
 #include "engine/installer_errors.h"
 #include "platform/files.h"
+#include "product/backup_archive.h"
 #include "platform/handles.h"
 #include "base/paths.h"
 
@@ -19,19 +19,6 @@ void Write(const String& path, const std::string& text) {
     WriteFileBytes(path, text.data(), text.size());
 }
 
-std::vector<String> ZipNames(const String& path) {
-    std::vector<String> names;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_win32w_create(WidePtr(path), 0, -1, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!archive) return names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i)
-        names.push_back(Utf8ToString(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW)));
-    zip_close(archive);
-    return names;
-}
 
 std::vector<String> Archives(const String& folder) {
     std::vector<String> found;
@@ -82,7 +69,7 @@ TEST(Prepare, UpdateBacksUpReplacesAndKeepsUserContent) {
     for (const auto& a : archives)
         if (a.find(u"z Before install 5.03 [") != String::npos) newest = a;
     ASSERT_FALSE(newest.empty());
-    const auto names = ZipNames(newest);
+    const auto names = ReadBackupArchiveNames(newest);
     EXPECT_NE(std::find(names.begin(), names.end(), u"Profile/ORVO.ini"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), u"\u0422\u0435\u0441\u0442.txt"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), u"Skins/Mine.ocs4"), names.end());

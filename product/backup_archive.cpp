@@ -155,4 +155,19 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
     }
 }
 
+std::vector<String> ReadBackupArchiveNames(const String& archivePath) {
+    std::vector<String> names;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_win32w_create(WidePtr(archivePath), 0, -1, &error);
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (source && !archive) zip_source_free(source);
+    zip_error_fini(&error);
+    if (!archive) return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i)
+        names.push_back(Utf8ToString(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW)));
+    zip_close(archive);
+    return names;
+}
+
 }  // namespace uinst

@@ -37,4 +37,8 @@ public:
 void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArchiveEntry>& entries,
                         const std::function<void(size_t index)>& onFileStarted);
 
+// The entry names of an archive, in archive order ("/" separated, as stored); empty when the
+// archive cannot be read.
+std::vector<String> ReadBackupArchiveNames(const String& archivePath);
+
 }  // namespace uinst

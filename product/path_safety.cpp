@@ -3,29 +3,15 @@
 #include <windows.h>
 
 #include "base/paths.h"
+#include "platform/files.h"
 #include "base/text_case.h"
 
 namespace uinst {
 
-String FullPathName(const String& path) {
-    if (path.empty()) return String();
-    DWORD size = MAX_PATH;
-    for (int tries = 0; tries < 4; ++tries) {
-        String buffer(size, u'\0');
-        const DWORD n = GetFullPathNameW(WidePtr(path), size, WidePtr(buffer), nullptr);
-        if (n == 0) return String();
-        if (n < size) {
-            buffer.resize(n);
-            return buffer;
-        }
-        size = n;  // too small: n is the size needed, with the terminating zero
-    }
-    return String();
-}
 
 bool IsPathBelow(const String& path, const String& folder) {
-    const String full = FullPathName(path);
-    const String base = IncludeTrailingPathDelimiter(FullPathName(folder));
+    const String full = GetFullPath(path);
+    const String base = IncludeTrailingPathDelimiter(GetFullPath(folder));
     if (full.empty() || base.size() < 2) return false;
     return full.size() > base.size() && SameText(StringView(full).substr(0, base.size()), base);
 }
@@ -43,9 +29,9 @@ String ResolveEntryBelow(const String& folder, StringView entry, TLinkCheckCache
         if (!part.empty() && part.find_first_not_of(u". ") == StringView::npos) return String();
         start = end + 1;
     }
-    const String base = IncludeTrailingPathDelimiter(FullPathName(folder));
+    const String base = IncludeTrailingPathDelimiter(GetFullPath(folder));
     if (base.size() < 2) return String();
-    const String full = FullPathName(base + String(entry));
+    const String full = GetFullPath(base + String(entry));
     if (full.size() <= base.size() || !SameText(StringView(full).substr(0, base.size()), base)) return String();
     // The folders between the installation folder and the entry must be real folders.
     for (size_t i = base.size(); i < full.size(); ++i) {

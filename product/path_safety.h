@@ -7,10 +7,6 @@
 
 namespace uinst {
 
-// The full path the system makes of the path ("." and ".." resolved, "/" turned into "\");
-// empty when it cannot.
-String FullPathName(const String& path);
-
 // True when the path lies strictly below the folder once both are made full paths (case ignored).
 bool IsPathBelow(const String& path, const String& folder);
 

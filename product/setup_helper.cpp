@@ -7,6 +7,7 @@
 
 #include "base/format.h"
 #include "base/paths.h"
+#include "platform/files.h"
 #include "base/string_list.h"
 #include "base/text_case.h"
 #include "engine/installer_errors.h"
@@ -38,21 +39,6 @@ String LongPath(const String& path) {
     return u"\\\\?\\" + path;
 }
 
-// Resolves "." and ".." and turns "/" into "\"; empty on failure.
-String FullPath(const String& path) {
-    DWORD size = MAX_PATH;
-    for (int tries = 0; tries < 4; ++tries) {
-        String buffer(size, u'\0');
-        const DWORD n = GetFullPathNameW(WidePtr(path), size, WidePtr(buffer), nullptr);
-        if (n == 0) return String();
-        if (n < size) {
-            buffer.resize(n);
-            return buffer;
-        }
-        size = n;
-    }
-    return String();
-}
 
 // A full path of a folder below a drive or share root ("C:\X", "\\server\share\X").
 bool IsBelowRoot(StringView full) {
@@ -138,8 +124,8 @@ void TSetupHelper::CopyFolder(const String& source, const String& target) {
     const auto fail = [&] { return EInstallerInstallError(Format(u"Cannot copy \"%s\" to \"%s\"", {source, target})); };
     // A relative path would depend on the current folder.
     if (!IsAbsoluteFolderPath(source) || !IsAbsoluteFolderPath(target)) throw fail();
-    const String from = IncludeTrailingPathDelimiter(FullPath(source));
-    const String to = IncludeTrailingPathDelimiter(FullPath(target));
+    const String from = IncludeTrailingPathDelimiter(GetFullPath(source));
+    const String to = IncludeTrailingPathDelimiter(GetFullPath(target));
     if (from.size() < 2 || to.size() < 2) throw fail();
     if (SameText(from, to)) return;
     const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(from)));
@@ -159,7 +145,7 @@ void TSetupHelper::RemoveEntriesUnder(TORLStringList& list, const String& folder
 bool DeleteFolderTree(const String& folder) {
     try {
         if (!IsAbsoluteFolderPath(folder)) return false;
-        const String full = ExcludeTrailingPathDelimiter(FullPath(folder));
+        const String full = ExcludeTrailingPathDelimiter(GetFullPath(folder));
         if (!IsBelowRoot(full)) return false;
         const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(full)));
         if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) return false;

@@ -74,8 +74,8 @@ bool TInstallerUpdateTaskRemoveUninstallInfo::RemoveEntry(const String& name) {
     String path;
     if (!TInstallerApplicationRepository::FindInstallPath(name, path)) return false;
     // Compared as full paths, so that "C:\ORVO\..\Other\" does not pass for a folder of "C:\ORVO\".
-    const String full = IncludeTrailingPathDelimiter(FullPathName(path));
-    const String dest = IncludeTrailingPathDelimiter(FullPathName(Installer->DestPath()));
+    const String full = IncludeTrailingPathDelimiter(GetFullPath(path));
+    const String dest = IncludeTrailingPathDelimiter(GetFullPath(Installer->DestPath()));
     if (dest.size() < 2 || full.size() < dest.size() || !SameText(StringView(full).substr(0, dest.size()), dest))
         return false;
     return TInstallerApplicationRepository::Unregister(name);

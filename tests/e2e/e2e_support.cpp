@@ -1,13 +1,13 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include <shlobj.h>
 
 #include "base/paths.h"
 #include "engine/application_repository.h"
 #include "platform/shell_folders.h"
+#include "product/setup_helper.h"
 #include "engine/engine_routines.h"
 #include "platform/files.h"
 #include "platform/message_window.h"
@@ -55,16 +55,7 @@ TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
     return result;
 }
 
-void RemoveTree(const String& folder) {
-    String from = ExcludeTrailingPathDelimiter(folder);
-    from.push_back(u'\0');
-    from.push_back(u'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = WidePtr(from);
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
-}
+void RemoveTree(const String& folder) { DeleteFolderTree(folder); }
 
 TScratchFolder::TScratchFolder(StringView name) {
     FPath = GetTempFolder() + u"uinst e2e " + String(name) + u"\\";

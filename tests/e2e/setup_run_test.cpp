@@ -68,7 +68,7 @@ TEST(SetupRun, FirstActionClosesARunningPlayer) {
     ASSERT_TRUE(CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     CloseHandle(pi.hThread);
     HWND player = nullptr;
-    for (int i = 0; i < 200 && !player; ++i) {
+    for (int i = 0; i < 600 && !player; ++i) {  // the first window of a new prefix takes long
         player = FindWindowW(L"TORVOMainForm", nullptr);
         if (!player) Sleep(50);
     }

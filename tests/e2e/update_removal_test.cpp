@@ -4,15 +4,16 @@
 
 #include <shlobj.h>
 #include <tlhelp32.h>
-#include <zip.h>
 
 #include <algorithm>
 
 #include "base/paths.h"
 #include "base/text_case.h"
 #include "engine/application_repository.h"
+#include "engine/file_list.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
+#include "product/backup_archive.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "tests/e2e/e2e_support.h"
@@ -40,19 +41,6 @@ std::vector<String> BackupArchives(const String& dest) {
     return found;
 }
 
-std::vector<String> ZipNames(const String& path) {
-    std::vector<String> names;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_win32w_create(WidePtr(path), 0, -1, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!archive) return names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i)
-        names.push_back(Utf8ToString(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW)));
-    zip_close(archive);
-    return names;
-}
 
 bool Has(const std::vector<String>& items, StringView item) {
     return std::find(items.begin(), items.end(), String(item)) != items.end();
@@ -89,6 +77,25 @@ TRunResult RunUninstaller(const String& dest, const String& parameters) {
 
 String AppData() { return GetSpecialFolder(CSIDL_APPDATA); }
 
+// Every file of the C: drive outside the Windows folder and the temporary folders, with its size
+// and time: what an installation and its removal may not leave changed.
+std::vector<String> DriveListing() {
+    TORLStringList files;
+    FindFiles(u"C:\\", GetSpecialFolder(CSIDL_WINDOWS), files);
+    const String temp = UpperCase(GetTempFolder());
+    std::vector<String> listing;
+    for (int i = 0; i < files.Count(); ++i) {
+        const String upper = UpperCase(files[i]);
+        if (upper.rfind(temp, 0) == 0 || upper.find(u"\\TEMP\\") != String::npos) continue;
+        WIN32_FILE_ATTRIBUTE_DATA info{};
+        GetFileAttributesExW(WidePtr(files[i]), GetFileExInfoStandard, &info);
+        listing.push_back(files[i] + u" " + Utf8ToString(std::to_string(info.nFileSizeLow)) + u" " +
+                          Utf8ToString(std::to_string(info.ftLastWriteTime.dwLowDateTime)));
+    }
+    std::sort(listing.begin(), listing.end());
+    return listing;
+}
+
 TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     TScratchFolder dest(u"update 3900");
     ForgetInstallation();
@@ -116,7 +123,7 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
 
     const auto archives = BackupArchives(dest.Path());
     ASSERT_EQ(archives.size(), 1u);
-    const auto names = ZipNames(archives[0]);
+    const auto names = ReadBackupArchiveNames(archives[0]);
     EXPECT_TRUE(Has(names, u"Program/ORVO3.exe"));
     EXPECT_TRUE(Has(names, u"Program/\u041c\u0443\u0437\u044b\u043a\u0430.txt"));
     String user(256, u'\0');
@@ -147,7 +154,7 @@ TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
         const TRunResult result = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
         ASSERT_EQ(result.ExitCode, 0u) << StringToUtf8(result.Log);
         if (run == 1) {
-            const auto names = ZipNames(BackupArchives(dest.Path()).front());
+            const auto names = ReadBackupArchiveNames(BackupArchives(dest.Path()).front());
             EXPECT_TRUE(Has(names, u"Profile/ORVO.ini"));  // portable: paths relative to the folder
             EXPECT_TRUE(Has(names, u"ORVO.ini"));
         }
@@ -169,6 +176,7 @@ TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
 TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     TScratchFolder dest(u"removal");
     ForgetInstallation();
+    const std::vector<String> before = DriveListing();
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);  // an update: one backup
     ASSERT_EQ(BackupArchives(dest.Path()).size(), 1u);
@@ -192,6 +200,14 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     EXPECT_FALSE(TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
     EXPECT_FALSE(FileExists(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     EXPECT_FALSE(DirectoryExists(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO"));
+
+    // Nothing else on the drive changed: the kept user data and the helper's log are all that stays.
+    std::vector<String> after = DriveListing();
+    std::erase_if(after, [&](const String& line) { return line.rfind(dest.Path(), 0) == 0; });
+    std::vector<String> changed;
+    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(changed));
+    EXPECT_TRUE(changed.empty()) << StringToUtf8(changed.empty() ? String() : changed.front()) << " and "
+                                 << changed.size() - (changed.empty() ? 0 : 1) << " more";
 }
 
 }  // namespace
