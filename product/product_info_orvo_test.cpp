@@ -145,6 +145,10 @@ TEST(CloseApplications, ClosesOneWindowOfEachClassPerPass) {
     EXPECT_EQ(FindWindowW(L"TORVOMainForm", nullptr), nullptr);
 }
 
+LRESULT CALLBACK IgnoreCloseWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return m == WM_CLOSE ? 0 : DefWindowProcW(h, m, w, l);
+}
+
 TEST(CloseApplications, ASilentRunGivesUpOnAProgramThatStaysOpen) {
     TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([](uint32_t) {}));
     UseTestProduct([](TTestProduct& p) {
@@ -154,9 +158,7 @@ TEST(CloseApplications, ASilentRunGivesUpOnAProgramThatStaysOpen) {
     std::atomic<bool> ready{false}, stop{false};
     std::thread stubborn([&] {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            return m == WM_CLOSE ? 0 : DefWindowProcW(h, m, w, l);
-        };
+        wc.lpfnWndProc = IgnoreCloseWindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"TORVOLibMainForm";
         RegisterClassW(&wc);
