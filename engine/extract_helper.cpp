@@ -88,7 +88,7 @@ String TInstallerExtractHelper::FormatText(StringView key, std::initializer_list
 
 void TInstallerExtractHelper::ForceDirectories(const String& folder) {
     const String path = ExcludeTrailingPathDelimiter(folder);
-    if (path.empty() || SameText(path, FLastFolder)) return;
+    if (path.empty()) return;
     bool ok = true;
     if (!DirectoryExists(path)) {
         const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
@@ -103,7 +103,6 @@ void TInstallerExtractHelper::ForceDirectories(const String& folder) {
         ok = ok && (CreateDirectoryW(WidePtr(path), nullptr) || DirectoryExists(path));
     }
     if (!ok) throw EInstallerInstallError(FormatText(u"E3", {folder}));
-    FLastFolder = path;
 }
 
 std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const String& fileName, TStream& source) {

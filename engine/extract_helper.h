@@ -21,9 +21,6 @@ public:
     // The file opened for writing, or nothing when the file on disk is to stay as it is.
     std::unique_ptr<TStream> CreateTargetStream(const String& fileName, TStream& source);
     String FormatText(StringView key, std::initializer_list<FormatArg> arguments) const;
-
-private:
-    String FLastFolder;  // the folder made last: most files land in a folder that exists already
 };
 
 }  // namespace uinst

@@ -121,9 +121,11 @@ String TInstallerResources::GetText(StringView section, StringView key) const {
     return ExpandVariables(FLanguage->ReadString(section, key, u""));
 }
 
-String TInstallerResources::ExpandVariables(StringView text) const {
+String TInstallerResources::ExpandVariables(StringView text) const { return Expand(text, true); }
+
+String TInstallerResources::Expand(StringView text, bool lineBreaks) const {
     String s(text);
-    if (s.find(u'\\') != String::npos) s = ReplaceAll(std::move(s), u"\\n", u"\r\n");
+    if (lineBreaks && s.find(u'\\') != String::npos) s = ReplaceAll(std::move(s), u"\\n", u"\r\n");
     if (s.find(u'$') == String::npos) return s;
     // Product values are asked for only when their variable occurs: a missing product name
     // must not fail texts that do not show it.
@@ -141,7 +143,7 @@ String TInstallerResources::ExpandVariables(StringView text) const {
     return s;
 }
 
-String TInstallerResources::ExpandPath(StringView text) const { return CleanPath(ExpandVariables(text)); }
+String TInstallerResources::ExpandPath(StringView text) const { return CleanPath(Expand(text, false)); }
 
 void TInstallerResources::LoadLanguage() {
     const bool automatic = Installer && Installer->Options().Has(ioAuto);

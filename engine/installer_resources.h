@@ -33,6 +33,8 @@ public:
     String GetLanguageFamily() const;
     String GetText(StringView section, StringView key) const;
     String ExpandVariables(StringView text) const;
+    // Variables expanded and the path cleaned. A path keeps "\n" as a folder separator before an
+    // "n" ("$DEST\notes.txt"); only texts turn it into a line break.
     String ExpandPath(StringView text) const;
     // Loads English, then the chosen language over it (the dialog unless the run is automatic).
     void LoadLanguage();
@@ -51,6 +53,8 @@ public:
     const String& StartMenuFolder() const { return FStartMenuFolder; }
 
 private:
+    String Expand(StringView text, bool lineBreaks) const;
+
     std::unique_ptr<TORLIniFile> FLanguage;
     String FLanguageName;
     TORLStringList FLanguages;

@@ -64,6 +64,8 @@ TEST(Resources, TextsExpandVariablesAndFallBackToEnglish) {
     EXPECT_EQ(r.GetText(u"Common", u"Missing"), u"");
     EXPECT_EQ(r.ExpandPath(u"$DEST\\sub\\\\dir\\\\"), u"C:\\Dest\\sub\\dir\\");
     EXPECT_EQ(r.ExpandVariables(u"$DESTINATION"), u"C:\\Dest\\INATION");
+    // A folder or file name that begins with "n" is no line break in a path.
+    EXPECT_EQ(r.ExpandPath(u"$DEST\\Plugins\\normalizer.dll"), u"C:\\Dest\\Plugins\\normalizer.dll");
     EXPECT_EQ(r.ExpandVariables(u"$TEMP"), GetTempFolder());
     auto license = r.GetLicense();
     ASSERT_TRUE(license);

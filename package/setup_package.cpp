@@ -119,11 +119,39 @@ void DeleteFileQuietly(StringView fileName) {
 // TSetupPackageFileTable
 
 TSetupPackageFileTableItem& TSetupPackageFileTable::Add() {
+    FIndexValid = false;
     FItems.push_back(std::make_unique<TSetupPackageFileTableItem>());
     return *FItems.back();
 }
 
+namespace {
+bool IsAsciiName(StringView name) {
+    for (Char c : name)
+        if (c >= 0x80) return false;
+    return true;
+}
+String AsciiUpper(StringView name) {
+    String upper(name);
+    for (Char& c : upper)
+        if (c >= u'a' && c <= u'z') c = static_cast<Char>(c - 32);
+    return upper;
+}
+}  // namespace
+
 bool TSetupPackageFileTable::Find(StringView name, const TSetupPackageFileTableItem*& item) const {
+    // An ASCII name equals only ASCII names with case ignored, so its lookup goes through the
+    // index; other names take the full comparison of the user's locale.
+    if (IsAsciiName(name)) {
+        if (!FIndexValid) {
+            FIndex.clear();
+            for (size_t i = 0; i < FItems.size(); ++i)
+                if (IsAsciiName(FItems[i]->Name)) FIndex.emplace(AsciiUpper(FItems[i]->Name), i);
+            FIndexValid = true;
+        }
+        const auto found = FIndex.find(AsciiUpper(name));
+        item = found == FIndex.end() ? nullptr : FItems[found->second].get();
+        return item != nullptr;
+    }
     for (const auto& entry : FItems) {
         if (entry->Name.size() == name.size() && SameText(entry->Name, name)) {
             item = entry.get();
@@ -151,6 +179,7 @@ void TSetupPackageFileTable::LoadFromStream(TStream& stream) {
         items.push_back(std::move(item));
     }
     FItems = std::move(items);
+    FIndexValid = false;
 }
 
 void TSetupPackageFileTable::SaveToStream(TStream& stream) const {

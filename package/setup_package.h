@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "base/errors.h"
@@ -46,7 +47,10 @@ public:
     bool Find(StringView name, const TSetupPackageFileTableItem*& item) const;
     int Count() const { return static_cast<int>(FItems.size()); }
     const TSetupPackageFileTableItem& Items(int index) const { return *FItems.at(static_cast<size_t>(index)); }
-    void Clear() { FItems.clear(); }
+    void Clear() {
+        FItems.clear();
+        FIndexValid = false;
+    }
 
     // The table layout (count and entries, not the trailing table length). Reading stops with
     // EReadError when an entry would reach past the stream's end.
@@ -55,6 +59,10 @@ public:
 
 private:
     std::vector<std::unique_ptr<TSetupPackageFileTableItem>> FItems;
+    // Lookups of ASCII names through an index of upper-cased names (first entry of each), made on
+    // the first lookup after a change: an installation looks up thousands of names.
+    mutable std::unordered_map<String, size_t> FIndex;
+    mutable bool FIndexValid = false;
 };
 
 class TCustomSetupPackage {
