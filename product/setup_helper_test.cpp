@@ -13,10 +13,12 @@
 #include "engine/engine_test_support.h"
 #include "engine/installer_errors.h"
 #include "platform/files.h"
+#include "product/folder_link_test_support.h"
 
 namespace uinst {
 namespace {
 
+using test::TFolderLink;
 using test::TTempFolder;
 
 void WriteText(const String& path, const std::string& text) {
@@ -32,107 +34,6 @@ void MakeFolder(const String& path) {
 bool Exists(const String& path) {
     return GetFileAttributesW(WidePtr(path)) != INVALID_FILE_ATTRIBUTES;
 }
-bool IsLinkAt(const String& path) {
-    const DWORD a = GetFileAttributesW(WidePtr(path));
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Wine keeps links as the host's symbolic links and can neither make nor remove them through the
-// Windows calls; the host's own tools do it there.
-using TWineUnixFileName = char*(CDECL*)(LPCWSTR);
-TWineUnixFileName WineUnixFileName() {
-    return reinterpret_cast<TWineUnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-bool RunHostTool(const wchar_t* program, const std::string& arguments) {
-    std::wstring line = std::wstring(program) + L" ";
-    line += std::wstring(arguments.begin(), arguments.end());  // the host paths here are ASCII, quoted with "
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
-}
-
-std::string HostPath(const String& path) {
-    char* name = WineUnixFileName()(WidePtr(path));
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-bool WaitForLink(const String& link, bool present) {
-    for (int i = 0; i < 100; ++i) {
-        if (IsLinkAt(link) == present && (present || !Exists(link))) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
-bool MakeJunction(const String& link, const String& target) {
-    if (!CreateDirectoryW(WidePtr(link), nullptr)) return false;
-    HANDLE folder = CreateFileW(WidePtr(link), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    bool made = false;
-    if (folder != INVALID_HANDLE_VALUE) {
-        const String substitute = u"\\??\\" + target;
-        const size_t subBytes = substitute.size() * 2, printBytes = target.size() * 2;
-        std::vector<uint8_t> buffer(8 + 8 + subBytes + 2 + printBytes + 2);
-        auto put16 = [&](size_t at, size_t v) {
-            buffer[at] = static_cast<uint8_t>(v);
-            buffer[at + 1] = static_cast<uint8_t>(v >> 8);
-        };
-        const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-        std::memcpy(buffer.data(), &tag, 4);
-        put16(4, buffer.size() - 8);
-        put16(8, 0);
-        put16(10, subBytes);
-        put16(12, subBytes + 2);
-        put16(14, printBytes);
-        std::memcpy(buffer.data() + 16, substitute.data(), subBytes);
-        std::memcpy(buffer.data() + 16 + subBytes + 2, target.data(), printBytes);
-        DWORD returned = 0;
-        made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                               nullptr, 0, &returned, nullptr);
-        CloseHandle(folder);
-    }
-    if (!made) RemoveDirectoryW(WidePtr(link));
-    return made && IsLinkAt(link);
-}
-
-// A link to a folder, removed when the test ends (before its temporary folder is).
-class TFolderLink {
-public:
-    TFolderLink(String link, const String& target) : FLink(std::move(link)) {
-        // Wine's CreateSymbolicLinkW reports success without making anything: check the result.
-        if (CreateSymbolicLinkW(WidePtr(FLink), WidePtr(target),
-                                SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
-            IsLinkAt(FLink)) {
-            FMade = true;
-        } else if (MakeJunction(FLink, target)) {
-            FMade = true;
-        } else if (WineUnixFileName()) {
-            FMade = RunHostTool(L"Z:\\bin\\ln", "-s \"" + HostPath(target) + "\" \"" + HostPath(FLink) + "\"") &&
-                    WaitForLink(FLink, true);
-        }
-    }
-    ~TFolderLink() {
-        // A link whose target is gone no longer shows as existing: remove it all the same.
-        if (FMade && !RemoveDirectoryW(WidePtr(FLink)) && WineUnixFileName()) {
-            RunHostTool(L"Z:\\bin\\rm", "-f \"" + HostPath(FLink) + "\"");
-            WaitForLink(FLink, false);
-        }
-    }
-    bool Made() const { return FMade; }
-
-private:
-    String FLink;
-    bool FMade = false;
-};
 
 TEST(DeleteFolderTree, DeletesNestedContentAndTheFolder) {
     TTempFolder temp;
