@@ -24,8 +24,12 @@ uint32_t SystemAnsiCodePage() {
 #endif
 }
 
-int32_t AnsiCodePageSetting() { return gAnsiCodePage.load(std::memory_order_relaxed); }
-void SetAnsiCodePageSetting(int32_t codePage) { gAnsiCodePage.store(codePage, std::memory_order_relaxed); }
+int32_t AnsiCodePageSetting() {
+    return gAnsiCodePage.load(std::memory_order_relaxed);
+}
+void SetAnsiCodePageSetting(int32_t codePage) {
+    gAnsiCodePage.store(codePage, std::memory_order_relaxed);
+}
 
 uint32_t EffectiveAnsiCodePage() {
     const int32_t cp = AnsiCodePageSetting();
@@ -64,16 +68,26 @@ namespace {
 std::string IconvName(uint32_t codePage) {
     if (codePage == 0) codePage = SystemAnsiCodePage();
     switch (codePage) {
-        case kCodePageUtf8: return "UTF-8";
-        case 1200: return "UTF-16LE";
-        case 1201: return "UTF-16BE";
-        case 20127: return "ASCII";
-        case 28591: return "ISO-8859-1";
-        case 932: return "CP932";
-        case 936: return "CP936";
-        case 949: return "CP949";
-        case 950: return "CP950";
-        default: return "CP" + std::to_string(codePage);
+        case kCodePageUtf8:
+            return "UTF-8";
+        case 1200:
+            return "UTF-16LE";
+        case 1201:
+            return "UTF-16BE";
+        case 20127:
+            return "ASCII";
+        case 28591:
+            return "ISO-8859-1";
+        case 932:
+            return "CP932";
+        case 936:
+            return "CP936";
+        case 949:
+            return "CP949";
+        case 950:
+            return "CP950";
+        default:
+            return "CP" + std::to_string(codePage);
     }
 }
 

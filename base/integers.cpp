@@ -57,9 +57,15 @@ std::optional<T> Parse(StringView s) {
 
 }  // namespace
 
-std::optional<int32_t> TryStrToInt(StringView text) { return Parse<int32_t, uint32_t>(text); }
-std::optional<int64_t> TryStrToInt64(StringView text) { return Parse<int64_t, uint64_t>(text); }
+std::optional<int32_t> TryStrToInt(StringView text) {
+    return Parse<int32_t, uint32_t>(text);
+}
+std::optional<int64_t> TryStrToInt64(StringView text) {
+    return Parse<int64_t, uint64_t>(text);
+}
 
-int32_t StrToIntDef(StringView text, int32_t fallback) { return TryStrToInt(text).value_or(fallback); }
+int32_t StrToIntDef(StringView text, int32_t fallback) {
+    return TryStrToInt(text).value_or(fallback);
+}
 
 }  // namespace uinst

@@ -2,7 +2,9 @@
 
 namespace uinst {
 
-bool IsPathDelimiter(Char c) { return c == u'\\' || c == u'/' || c == u':'; }
+bool IsPathDelimiter(Char c) {
+    return c == u'\\' || c == u'/' || c == u':';
+}
 
 namespace {
 size_t NamePos(StringView path) {
@@ -12,9 +14,13 @@ size_t NamePos(StringView path) {
 }
 }  // namespace
 
-String ExtractFileName(StringView path) { return String(path.substr(NamePos(path))); }
+String ExtractFileName(StringView path) {
+    return String(path.substr(NamePos(path)));
+}
 
-String ExtractFilePath(StringView path) { return String(path.substr(0, NamePos(path))); }
+String ExtractFilePath(StringView path) {
+    return String(path.substr(0, NamePos(path)));
+}
 
 String ExtractFileExt(StringView path) {
     const size_t name = NamePos(path);

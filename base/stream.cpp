@@ -210,7 +210,9 @@ TORLFileStream::TORLFileStream(StringView fileName, TMode mode) : FFileName(file
         throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, SystemMessage(GetLastError())}));
 }
 
-TORLFileStream::~TORLFileStream() { CloseHandle(FHandle); }
+TORLFileStream::~TORLFileStream() {
+    CloseHandle(FHandle);
+}
 
 size_t TORLFileStream::Read(void* buffer, size_t count) {
     DWORD n = 0;
@@ -247,13 +249,17 @@ void TORLFileStream::SetSize(int64_t size) {
 
 TORLFileStream::TORLFileStream(StringView fileName, TMode mode) : FFileName(fileName) {
     const std::string path = StringToUtf8(FFileName);
-    const int flags = mode == TMode::fmOpenRead ? O_RDONLY : mode == TMode::fmCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR;
+    const int flags = mode == TMode::fmOpenRead ? O_RDONLY
+                      : mode == TMode::fmCreate ? O_RDWR | O_CREAT | O_TRUNC
+                                                : O_RDWR;
     FHandle = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (FHandle < 0)
         throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, Utf8ToString(std::strerror(errno))}));
 }
 
-TORLFileStream::~TORLFileStream() { ::close(FHandle); }
+TORLFileStream::~TORLFileStream() {
+    ::close(FHandle);
+}
 
 size_t TORLFileStream::Read(void* buffer, size_t count) {
     for (;;) {
@@ -272,7 +278,9 @@ size_t TORLFileStream::Write(const void* buffer, size_t count) {
 }
 
 int64_t TORLFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
     return static_cast<int64_t>(::lseek(FHandle, static_cast<off_t>(offset), whence));
 }
 

@@ -44,7 +44,8 @@ String Utf8ToString(std::string_view utf8) {
             continue;
         }
         size_t j = 1;
-        for (; j <= static_cast<size_t>(extra) && i + j < n && (p[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (p[i + j] & 0x3F);
+        for (; j <= static_cast<size_t>(extra) && i + j < n && (p[i + j] & 0xC0) == 0x80; ++j)
+            cp = (cp << 6) | (p[i + j] & 0x3F);
         if (j != static_cast<size_t>(extra) + 1 || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             out.push_back(kReplacement);
             i += j;  // skip the lead byte and the continuation bytes that belonged to it
@@ -98,6 +99,8 @@ String TrimRight(StringView text) {
     return String(text.substr(0, e));
 }
 
-String Trim(StringView text) { return TrimLeft(TrimRight(text)); }
+String Trim(StringView text) {
+    return TrimLeft(TrimRight(text));
+}
 
 }  // namespace uinst

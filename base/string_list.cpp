@@ -77,7 +77,9 @@ void TORLStringList::SetValue(StringView name, StringView value) {
         FItems[static_cast<size_t>(i)].Text = std::move(item);
 }
 
-String TORLStringList::Text() const { return DelimitedText(u"\r\n"); }
+String TORLStringList::Text() const {
+    return DelimitedText(u"\r\n");
+}
 
 String TORLStringList::DelimitedText(StringView delimiter) const {
     String out;

@@ -18,8 +18,12 @@ bool IsAscii(StringView s) {
     return true;
 }
 
-Char AsciiUpper(Char c) { return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - 32) : c; }
-Char AsciiLower(Char c) { return (c >= u'A' && c <= u'Z') ? static_cast<Char>(c + 32) : c; }
+Char AsciiUpper(Char c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - 32) : c;
+}
+Char AsciiLower(Char c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<Char>(c + 32) : c;
+}
 
 #ifndef _WIN32
 // The portable fallback: Unicode simple case mapping of glibc's C.UTF-8 locale, applied per
@@ -77,15 +81,19 @@ String MapCase(StringView text, bool upper) {
 
 }  // namespace
 
-String UpperCase(StringView text) { return MapCase(text, true); }
-String LowerCase(StringView text) { return MapCase(text, false); }
+String UpperCase(StringView text) {
+    return MapCase(text, true);
+}
+String LowerCase(StringView text) {
+    return MapCase(text, false);
+}
 
 int CompareText(StringView a, StringView b) {
 #ifdef _WIN32
     if (!IsAscii(a) || !IsAscii(b)) {
-        const int r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, reinterpret_cast<LPCWSTR>(a.data()),
-                                     static_cast<int>(a.size()), reinterpret_cast<LPCWSTR>(b.data()),
-                                     static_cast<int>(b.size()));
+        const int r =
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, reinterpret_cast<LPCWSTR>(a.data()),
+                           static_cast<int>(a.size()), reinterpret_cast<LPCWSTR>(b.data()), static_cast<int>(b.size()));
         if (r != 0) return r - CSTR_EQUAL;
     }
 #endif

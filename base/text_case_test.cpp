@@ -20,7 +20,8 @@ TEST(SameText, IgnoresCaseBeyondAscii) {
 
 TEST(CompareLogical, OrdersDigitRunsByValue) {
     std::vector<String> names = {u"File10", u"file2", u"File1", u"a", u"File02", u"B", u"file"};
-    std::stable_sort(names.begin(), names.end(), [](const String& a, const String& b) { return CompareLogical(a, b) < 0; });
+    std::stable_sort(names.begin(), names.end(),
+                     [](const String& a, const String& b) { return CompareLogical(a, b) < 0; });
     const std::vector<String> expected = {u"a", u"B", u"file", u"File1", u"file2", u"File02", u"File10"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(CompareLogical(u"ABC", u"abc"), 0);

@@ -67,7 +67,7 @@ struct TBenchFile {
 };
 
 struct TLayout {
-    std::vector<String> Folders;  // relative, each after its parent
+    std::vector<String> Folders;    // relative, each after its parent
     std::vector<TBenchFile> Files;  // in script order (sorted by name, as the package tool stores them)
     uint64_t Total = 0;
 };
@@ -90,8 +90,12 @@ private:
     uint64_t FState;
 };
 
-String Str(const std::string& s) { return Utf8ToString(s); }
-std::string Utf8(const String& s) { return StringToUtf8(s); }
+String Str(const std::string& s) {
+    return Utf8ToString(s);
+}
+std::string Utf8(const String& s) {
+    return StringToUtf8(s);
+}
 
 String Number(int value, int width) {
     char buffer[16];
@@ -195,7 +199,8 @@ test::TFiles SetupFiles(const TLayout& layout) {
     test::TFiles files = test::DefaultSetupFiles();
     for (auto& [name, bytes] : files) {
         if (name == u"Install.xml") bytes = Script(layout);
-        if (name == u"English.lng") bytes += "A4=" + Utf8(kExtractingText) + "\r\nA7=" + Utf8(kRegisteringText) + "\r\n";
+        if (name == u"English.lng")
+            bytes += "A4=" + Utf8(kExtractingText) + "\r\nA7=" + Utf8(kRegisteringText) + "\r\n";
     }
     return files;
 }
@@ -243,7 +248,8 @@ double ProcessCpu() {
 // Its CPU time is read from the host's /proc (through the Z: drive); -1 elsewhere.
 std::string ReadWholeFile(const char* path) {
     std::string text;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return text;
     char buffer[4096];
     DWORD read = 0;
@@ -318,7 +324,7 @@ struct TSample {
     double Wall = 0;
     double Cpu = 0;
     double Server = 0;  // the Wine server's CPU meanwhile (shared with other programs of the prefix)
-    double Files = 0;  // installer: up to the "registering" status; plain writer: everything
+    double Files = 0;   // installer: up to the "registering" status; plain writer: everything
 };
 
 // Listens on the main thread for the status that starts the uninstaller's registration.
@@ -365,12 +371,12 @@ TSample RunPlain(const String& dest, const std::vector<String>& folders, const s
     for (const String& folder : folders)
         if (!CreateDirectoryW(WidePtr(folder), nullptr)) throw Exception(u"Cannot create " + folder);
     for (const TPlainFile& file : files) {
-        HANDLE handle = CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
+        HANDLE handle =
+            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) throw Exception(u"Cannot write " + file.Path);
         DWORD written = 0;
-        const bool ok = file.Size == 0 || (WriteFile(handle, file.Data, DWORD(file.Size), &written, nullptr) &&
-                                           written == file.Size);
+        const bool ok = file.Size == 0 ||
+                        (WriteFile(handle, file.Data, DWORD(file.Size), &written, nullptr) && written == file.Size);
         CloseHandle(handle);
         if (!ok) throw Exception(u"Cannot write " + file.Path);
     }
@@ -388,7 +394,8 @@ void Verify(const std::vector<TPlainFile>& files, const String& who) {
             throw Exception(who + u": wrong or missing " + files[i].Path);
         if (i % 97 == 0 || files[i].Size > 2000000) {
             bytes = ReadFileBytes(files[i].Path);
-            if (bytes.size() != files[i].Size || (files[i].Size && std::memcmp(bytes.data(), files[i].Data, files[i].Size)))
+            if (bytes.size() != files[i].Size ||
+                (files[i].Size && std::memcmp(bytes.data(), files[i].Data, files[i].Size)))
                 throw Exception(who + u": other content in " + files[i].Path);
         }
     }
@@ -454,10 +461,11 @@ void Profile(TInstaller& installer, const String& dest, const std::vector<String
     std::sort(batches.begin(), batches.end());
     std::sort(sender.Latency.begin(), sender.Latency.end());
     const auto& l = sender.Latency;
-    std::printf("    per batch of 205: fastest %.3f s, median %.3f s, slowest %.3f s; per report: median %.3f ms, "
-                "99th percentile %.2f ms, slowest %.1f ms\n",
-                batches.front(), Median(batches), batches.back(), l[l.size() / 2] * 1e3, l[l.size() * 99 / 100] * 1e3,
-                l.back() * 1e3);
+    std::printf(
+        "    per batch of 205: fastest %.3f s, median %.3f s, slowest %.3f s; per report: median %.3f ms, "
+        "99th percentile %.2f ms, slowest %.1f ms\n",
+        batches.front(), Median(batches), batches.back(), l[l.size() / 2] * 1e3, l[l.size() * 99 / 100] * 1e3,
+        l.back() * 1e3);
 
     DeleteTree(dest);
     Sleep(DWORD(pauseMs));
@@ -535,8 +543,8 @@ void Profile(TInstaller& installer, const String& dest, const std::vector<String
     plain[0] = Seconds(Now() - folderStart);
     for (const TPlainFile& file : files) {
         int64_t start = Now();
-        HANDLE handle = CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
+        HANDLE handle =
+            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) throw Exception(u"Cannot write " + file.Path);
         int64_t now = Now();
         plain[1] += Seconds(now - start);
@@ -597,10 +605,11 @@ int Run(const TOptions& options) {
         ++buckets[b];
         bucketBytes[b] += file.Size;
     }
-    std::printf("         under 16 KB: %d files (%.1f MB); 16-256 KB: %d (%.1f MB); 256 KB-1 MB: %d (%.1f MB); "
-                "1 MB and more: %d (%.1f MB)\n",
-                buckets[0], double(bucketBytes[0]) / 1e6, buckets[1], double(bucketBytes[1]) / 1e6, buckets[2],
-                double(bucketBytes[2]) / 1e6, buckets[3], double(bucketBytes[3]) / 1e6);
+    std::printf(
+        "         under 16 KB: %d files (%.1f MB); 16-256 KB: %d (%.1f MB); 256 KB-1 MB: %d (%.1f MB); "
+        "1 MB and more: %d (%.1f MB)\n",
+        buckets[0], double(bucketBytes[0]) / 1e6, buckets[1], double(bucketBytes[1]) / 1e6, buckets[2],
+        double(bucketBytes[2]) / 1e6, buckets[3], double(bucketBytes[3]) / 1e6);
     std::fflush(stdout);
 
     int64_t t = Now();
@@ -618,7 +627,8 @@ int Run(const TOptions& options) {
     std::printf("Destination: %s\nInstaller command line: %s\n\n", Utf8(dest).c_str(), Utf8(commandLine).c_str());
     std::fflush(stdout);
 
-    test::UseTestProduct([](test::TTestProduct& p) { p.Classes = {ActionClassOf<TInstallerActionExtract>(u"Extract")}; });
+    test::UseTestProduct(
+        [](test::TTestProduct& p) { p.Classes = {ActionClassOf<TInstallerActionExtract>(u"Extract")}; });
     std::vector<TSample> installerSamples, plainSamples;
     int result = 0;
     try {
@@ -671,11 +681,12 @@ int Run(const TOptions& options) {
                 installerRun();
             }
             const std::string label = round < 0 ? "warm-up (not counted)" : "round " + std::to_string(round + 1);
-            std::printf("%s (%s first, package opened in %.2f s): installer %.3f s (start %.3f s, files %.3f s, "
-                        "%d reports), plain %.3f s\n",
-                        label.c_str(), round % 2 == 0 || round < 0 ? "installer" : "plain", openSeconds,
-                        installerSamples.back().Wall, gLastStartup, installerSamples.back().Files, gLastNotifications,
-                        plainSamples.back().Wall);
+            std::printf(
+                "%s (%s first, package opened in %.2f s): installer %.3f s (start %.3f s, files %.3f s, "
+                "%d reports), plain %.3f s\n",
+                label.c_str(), round % 2 == 0 || round < 0 ? "installer" : "plain", openSeconds,
+                installerSamples.back().Wall, gLastStartup, installerSamples.back().Files, gLastNotifications,
+                plainSamples.back().Wall);
             std::fflush(stdout);
             if (round < 0) {
                 installerSamples.clear();
@@ -710,9 +721,10 @@ int Run(const TOptions& options) {
     // Each round's two runs are back to back: their ratio is less disturbed by a load that drifts.
     for (size_t i = 0; i < installerWall.size(); ++i) paired.push_back(installerWall[i] / plainWall[i]);
     const double ratio = Median(installerWall) / Median(plainWall);
-    std::printf("ratio of medians installer / plain: %.2f (files phase alone: %.2f); median of the rounds' ratios: "
-                "%.2f; goal at most 1.30: %s\n",
-                ratio, Median(installerFiles) / Median(plainWall), Median(paired), ratio <= 1.3 ? "met" : "missed");
+    std::printf(
+        "ratio of medians installer / plain: %.2f (files phase alone: %.2f); median of the rounds' ratios: "
+        "%.2f; goal at most 1.30: %s\n",
+        ratio, Median(installerFiles) / Median(plainWall), Median(paired), ratio <= 1.3 ? "met" : "missed");
     return 0;
 }
 
@@ -727,16 +739,25 @@ int main(int argc, char** argv) {
             options.Base = Utf8ToString(argv[i + 1]);
             continue;
         }
-        if (name == "--files") options.Files = std::max(1, value);
-        else if (name == "--megabytes") options.Megabytes = std::max(1, value);
-        else if (name == "--rounds") options.Rounds = std::max(1, value);
-        else if (name == "--level") options.Level = std::clamp(value, 0, 9);
-        else if (name == "--registry") options.Registry = value != 0;
-        else if (name == "--pause-ms") options.PauseMs = std::max(0, value);
-        else if (name == "--profile") options.Profile = value != 0;
-        else if (name == "--warmup") options.Warmup = value != 0;
+        if (name == "--files")
+            options.Files = std::max(1, value);
+        else if (name == "--megabytes")
+            options.Megabytes = std::max(1, value);
+        else if (name == "--rounds")
+            options.Rounds = std::max(1, value);
+        else if (name == "--level")
+            options.Level = std::clamp(value, 0, 9);
+        else if (name == "--registry")
+            options.Registry = value != 0;
+        else if (name == "--pause-ms")
+            options.PauseMs = std::max(0, value);
+        else if (name == "--profile")
+            options.Profile = value != 0;
+        else if (name == "--warmup")
+            options.Warmup = value != 0;
         else {
-            std::fprintf(stderr, "usage: extract_bench [--files N] [--megabytes M] [--rounds R] [--level L] [--registry 0|1]\n"
+            std::fprintf(stderr,
+                         "usage: extract_bench [--files N] [--megabytes M] [--rounds R] [--level L] [--registry 0|1]\n"
                          "                     [--dest FOLDER] [--pause-ms MS] [--profile 0|1] [--warmup 0|1]\n");
             return 2;
         }

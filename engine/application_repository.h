@@ -9,8 +9,8 @@ inline constexpr char16_t kUninstallKeyPrefix[] = u"Software\\Microsoft\\Windows
 
 class TInstallerApplicationRepository {
 public:
-    static bool Register(const String& name, const String& uninstaller, const String& homePage,
-                         const String& publisher, const String& version);
+    static bool Register(const String& name, const String& uninstaller, const String& homePage, const String& publisher,
+                         const String& version);
     static bool Unregister(const String& name);
     // The installation folder of the entry: "InstallPath", else the folder of "UninstallString",
     // else of "DisplayIcon"; true only when that folder exists.

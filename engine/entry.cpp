@@ -36,7 +36,8 @@ void ShowErrorBox(const String& message) {
 }
 
 String OptionsText(TInstallerOptions options) {
-    static const char16_t* const names[] = {u"ioAuto", u"ioPortable", u"ioUpdate", u"ioSilent", u"ioRun", u"ioNoBackup"};
+    static const char16_t* const names[] = {u"ioAuto",   u"ioPortable", u"ioUpdate",
+                                            u"ioSilent", u"ioRun",      u"ioNoBackup"};
     String out;
     for (int i = 0; i < 6; ++i)
         if (options.Has(static_cast<TInstallerOption>(i))) out += (out.empty() ? u"" : u" ") + String(names[i]);
@@ -125,7 +126,8 @@ int RunSetup() {
 
 bool RelaunchElevated(const String& parameters, int& exitCode) {
     TInstallerSpawnService::Initialize(nullptr);
-    const String newParams = BuildElevationParams(reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), parameters);
+    const String newParams =
+        BuildElevationParams(reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), parameters);
     const String self = ModuleFileName();
     wchar_t directory[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH + 1, directory);

@@ -25,7 +25,9 @@ std::string Text(const String& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-TFiles Product() { return {{u"Player.exe", "player bytes"}, {u"Help.txt", "russian help"}}; }
+TFiles Product() {
+    return {{u"Player.exe", "player bytes"}, {u"Help.txt", "russian help"}};
+}
 
 class TProgressRecorder : public IInstallerNotify {
 public:
@@ -61,14 +63,13 @@ TEST(Extraction, WritesApplicableFilesAndTheUninstaller) {
     EXPECT_EQ(stream->Bytes()[0], 0xFF);  // UTF-16LE with its mark
     TORLIniFile ini;
     ini.LoadFromStream(*stream);
-    EXPECT_EQ(ini.ReadSectionText(u"Uninstall"),
-              u"0=Player.exe\r\nCount=3\r\n1=Uninstall.dat\r\n2=Uninstall.exe\r\n");
+    EXPECT_EQ(ini.ReadSectionText(u"Uninstall"), u"0=Player.exe\r\nCount=3\r\n1=Uninstall.dat\r\n2=Uninstall.exe\r\n");
 
     String installPath;
     ASSERT_TRUE(TInstallerApplicationRepository::FindInstallPath(u"TestPlayer", installPath));
     EXPECT_EQ(installPath, dest.Path());
-    auto key = TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"TestPlayer",
-                                  KEY_READ | KEY_WOW64_32KEY);
+    auto key =
+        TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"TestPlayer", KEY_READ | KEY_WOW64_32KEY);
     ASSERT_TRUE(key);
     EXPECT_EQ(key->ReadString(u"UninstallString"), dest.Path() + u"Uninstall.exe");
     EXPECT_EQ(key->ReadString(u"DisplayVersion"), u"5.0.3");
@@ -90,9 +91,10 @@ TEST(Extraction, PortableInstallationsAreNotRegistered) {
 TEST(Extraction, ProgressIsSetBeforeEachFile) {
     TTempFolder dest;
     TFiles setup = DefaultSetupFiles();
-    setup[0].second = "<i><product><Settings><S name=\"ProductName\" value=\"TestPlayer\"/></Settings><Components>"
-                      "<File name=\"$DEST\\a\"/><File name=\"$DEST\\b\\b\"/><File name=\"$DEST\\c\"/>"
-                      "<File name=\"$DEST\\d\"/></Components></product></i>";
+    setup[0].second =
+        "<i><product><Settings><S name=\"ProductName\" value=\"TestPlayer\"/></Settings><Components>"
+        "<File name=\"$DEST\\a\"/><File name=\"$DEST\\b\\b\"/><File name=\"$DEST\\c\"/>"
+        "<File name=\"$DEST\\d\"/></Components></product></i>";
     UseTestProduct([](TTestProduct& p) { p.Classes = {ActionClassOf<TInstallerActionExtract>(u"Extract")}; });
     auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT /PORTABLE", setup,
                                    {{u"a", "1"}, {u"b", "2"}, {u"c", "3"}, {u"d", ""}});
@@ -128,7 +130,8 @@ TEST(Extraction, LockedTargets) {
     // Same content, held open: left alone, no question, no ".bak".
     extract(Product());
     {
-        TUniqueFile held(CreateFileW(WidePtr(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        TUniqueFile held(
+            CreateFileW(WidePtr(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         EXPECT_NO_THROW(extract(Product()));
         EXPECT_FALSE(FileExists(target + u".bak"));
@@ -144,7 +147,8 @@ TEST(Extraction, LockedTargets) {
     }
     // Other content, held so that it cannot move either: an unattended run retries, then aborts.
     {
-        TUniqueFile held(CreateFileW(WidePtr(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        TUniqueFile held(
+            CreateFileW(WidePtr(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         try {
             extract({{u"Player.exe", "third"}});
@@ -180,10 +184,10 @@ TEST(Extraction, MissingSourcesAndUncreatableFoldersAreErrors) {
 TEST(Extraction, ProtectedDestinationsAreRefusedBeforeAnythingIsWritten) {
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
-    for (const String& folder : {String(u"C:\\"), installer->Resources().ProgramFilesFolder(),
-                                 installer->Resources().DesktopFolder(), GetSpecialFolder(CSIDL_WINDOWS),
-                                 GetSpecialFolder(CSIDL_PERSONAL), GetSpecialFolder(CSIDL_APPDATA),
-                                 GetSpecialFolder(CSIDL_PROFILE)}) {
+    for (const String& folder :
+         {String(u"C:\\"), installer->Resources().ProgramFilesFolder(), installer->Resources().DesktopFolder(),
+          GetSpecialFolder(CSIDL_WINDOWS), GetSpecialFolder(CSIDL_PERSONAL), GetSpecialFolder(CSIDL_APPDATA),
+          GetSpecialFolder(CSIDL_PROFILE)}) {
         EXPECT_TRUE(installer->IsProtectedFolder(folder)) << StringToUtf8(folder);
     }
     EXPECT_FALSE(installer->IsProtectedFolder(installer->Resources().ProgramFilesFolder() + u"ORVO\\"));
@@ -200,8 +204,8 @@ TEST(FileList, FindFilesListsFilesBeforeSubFoldersInLogicalOrder) {
         WriteFileBytes(root.Path() + file, "x", 1);
     TORLStringList found;
     FindFiles(root.Path(), root.Path() + u"skip\\", found);
-    EXPECT_EQ(found.Text(), root.Path() + u"top.txt\r\n" + root.Path() + u"sub2\\b.txt\r\n" + root.Path() +
-                                u"sub10\\a.txt\r\n");
+    EXPECT_EQ(found.Text(),
+              root.Path() + u"top.txt\r\n" + root.Path() + u"sub2\\b.txt\r\n" + root.Path() + u"sub10\\a.txt\r\n");
 
     TInstallerFileList list;
     list.AddFolder(root.Path(), u"", u"Program\\");

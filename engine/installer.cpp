@@ -37,26 +37,26 @@ TInstaller::TInstaller(const String& commandLine, std::unique_ptr<TInstallerReso
         if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
         FProductInfo = ProductInfoClass();
         FResources = resources ? std::move(resources) : TInstallerResources::CreateFromModule();
-        FWindow = std::make_unique<TMessageWindow>(u"TInstaller", [this](UINT message, WPARAM wParam,
-                                                                          LPARAM lParam) -> std::optional<LRESULT> {
-            if (message == WM_USER) {
-                Notify(static_cast<int>(wParam), static_cast<intptr_t>(lParam));
-                return 0;
-            }
-            if (message == WM_COPYDATA && FWindow && reinterpret_cast<HWND>(wParam) == FWindow->Handle()) {
-                const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-                if (data && (data->lpData || data->cbData == 0)) {
-                    try {
-                        String text(static_cast<const Char*>(data->lpData), data->cbData / sizeof(Char));
-                        Notify(static_cast<int>(data->dwData), reinterpret_cast<intptr_t>(&text));
-                    } catch (...) {
-                        // A listener's failure must not travel back into the worker's send.
-                    }
+        FWindow = std::make_unique<TMessageWindow>(
+            u"TInstaller", [this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+                if (message == WM_USER) {
+                    Notify(static_cast<int>(wParam), static_cast<intptr_t>(lParam));
+                    return 0;
                 }
-                return TRUE;
-            }
-            return std::nullopt;
-        });
+                if (message == WM_COPYDATA && FWindow && reinterpret_cast<HWND>(wParam) == FWindow->Handle()) {
+                    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+                    if (data && (data->lpData || data->cbData == 0)) {
+                        try {
+                            String text(static_cast<const Char*>(data->lpData), data->cbData / sizeof(Char));
+                            Notify(static_cast<int>(data->dwData), reinterpret_cast<intptr_t>(&text));
+                        } catch (...) {
+                            // A listener's failure must not travel back into the worker's send.
+                        }
+                    }
+                    return TRUE;
+                }
+                return std::nullopt;
+            });
         ParseCommandLine(commandLine);
     } catch (...) {
         Installer = nullptr;
@@ -72,7 +72,9 @@ TInstaller::~TInstaller() {
     if (Installer == this) Installer = nullptr;
 }
 
-HWND TInstaller::Handle() const { return FWindow ? FWindow->Handle() : nullptr; }
+HWND TInstaller::Handle() const {
+    return FWindow ? FWindow->Handle() : nullptr;
+}
 
 void TInstaller::ParseCommandLine(const String& commandLine) {
     using P = TORLCommandLineProcessor;
@@ -173,7 +175,8 @@ void TInstaller::Start(bool wait) {
     // its own: refuse before anything is written.
     if (IsProtectedFolder(FDestPath)) {
         String text = FResources->GetText(u"Common", u"E9");
-        if (text.empty()) text = u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own.";
+        if (text.empty())
+            text = u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own.";
         throw EInstallerInstallError(Format(text, {FDestPath}));
     }
     ValidateOptions();
@@ -183,7 +186,9 @@ void TInstaller::Start(bool wait) {
     if (wait) WaitWithMessages(FThread->Handle());
 }
 
-void TInstaller::FreeThread() { FThread.reset(); }
+void TInstaller::FreeThread() {
+    FThread.reset();
+}
 
 bool TInstaller::IsProtectedFolder(const String& folder) const {
     // Compare the folder as the system resolves it: a doubled backslash or "." still names the drive root.
@@ -212,8 +217,8 @@ bool TInstaller::IsProtectedFolder(const String& folder) const {
     // Every user's profile and the folder that holds them.
     const String profile = GetSpecialFolder(CSIDL_PROFILE);
     if (!profile.empty()) protectedFolders.push_back(ExtractFilePath(ExcludeTrailingPathDelimiter(profile)));
-    if (auto list = TRegistryKey::Open(HKEY_LOCAL_MACHINE,
-                                       u"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList")) {
+    if (auto list =
+            TRegistryKey::Open(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList")) {
         for (const String& sid : list->SubKeyNames()) {
             if (auto key = TRegistryKey::Open(list->Handle(), sid))
                 if (auto image = key->ReadString(u"ProfileImagePath")) {

@@ -13,10 +13,18 @@
 
 namespace uinst {
 
-TInstallerProductInfo& TInstallerPersistent::ProductInfo() { return Installer->ProductInfo(); }
-TInstallerResources& TInstallerPersistent::Resources() { return Installer->Resources(); }
-TORLIniFile& TInstallerPersistent::Settings() { return Installer->Settings(); }
-const TInstallerScript& TInstallerPersistent::Script() { return Installer->Resources().Script(); }
+TInstallerProductInfo& TInstallerPersistent::ProductInfo() {
+    return Installer->ProductInfo();
+}
+TInstallerResources& TInstallerPersistent::Resources() {
+    return Installer->Resources();
+}
+TORLIniFile& TInstallerPersistent::Settings() {
+    return Installer->Settings();
+}
+const TInstallerScript& TInstallerPersistent::Script() {
+    return Installer->Resources().Script();
+}
 
 void TInstallerAction::BuildSummary(TInstallerSummaryBuilder&) {}
 void TInstallerAction::Terminate() {}
@@ -32,17 +40,25 @@ void TInstallerAction::SetProgress(int value) {
     if (FOnProgress) FOnProgress(*this);
 }
 
-void TInstallerAction::SetStatus(const String& text) { Installer->PostText(kNotifyStatus, text); }
+void TInstallerAction::SetStatus(const String& text) {
+    Installer->PostText(kNotifyStatus, text);
+}
 
 String TInstallerAction::GetText(StringView section, StringView key) const {
     return Installer->Resources().GetText(section, key);
 }
 
-String TInstallerAction::GetCommonText(StringView key) const { return GetText(u"Common", key); }
+String TInstallerAction::GetCommonText(StringView key) const {
+    return GetText(u"Common", key);
+}
 
-void TInstallerAction::ExtractFile(const TInstallerScriptFile& entry) { Installer->ExtractHelper().Extract(entry); }
+void TInstallerAction::ExtractFile(const TInstallerScriptFile& entry) {
+    Installer->ExtractHelper().Extract(entry);
+}
 
-void TInstallerAction::ForceDirectories(const String& folder) { Installer->ExtractHelper().ForceDirectories(folder); }
+void TInstallerAction::ForceDirectories(const String& folder) {
+    Installer->ExtractHelper().ForceDirectories(folder);
+}
 
 void TInstallerAction::RegisterUninstaller(const String& destPath,
                                            const std::vector<const TInstallerScriptFile*>& files) {
@@ -90,7 +106,9 @@ TInstallerThread::~TInstallerThread() {
     }
 }
 
-void TInstallerThread::Resume() { ResumeThread(FHandle); }
+void TInstallerThread::Resume() {
+    ResumeThread(FHandle);
+}
 
 void TInstallerThread::Terminate() {
     if (FTerminated) return;

@@ -78,7 +78,9 @@ std::unique_ptr<TInstaller> RunWith(std::vector<TInstallerActionClass> classes, 
     return installer;
 }
 
-constexpr intptr_t Progress(int mean, int current) { return (static_cast<intptr_t>(mean) << 16) | current; }
+constexpr intptr_t Progress(int mean, int current) {
+    return (static_cast<intptr_t>(mean) << 16) | current;
+}
 
 TEST(Worker, ReportsProgressAndStatusInOrder) {
     TRecorder recorder;
@@ -98,9 +100,9 @@ TEST(Worker, ReportsProgressAndStatusInOrder) {
 
 TEST(Worker, AnErrorEndsTheRunAsOneLogItem) {
     TRecorder recorder;
-    auto installer = RunWith({ActionClassOf<TStepAction>(u"a"), ActionClassOf<TFailingAction>(u"b"),
-                              ActionClassOf<TStepAction>(u"c")},
-                             recorder);
+    auto installer = RunWith(
+        {ActionClassOf<TStepAction>(u"a"), ActionClassOf<TFailingAction>(u"b"), ActionClassOf<TStepAction>(u"c")},
+        recorder);
     EXPECT_EQ(gCounters.Started, 1);  // the third never starts
     ASSERT_EQ(installer->Log().Count(), 1);
     EXPECT_EQ(installer->Log()[0], u"Disk is full\r\n--------------------\r\n\r\n--------------------");

@@ -106,7 +106,9 @@ bool TInstallerResources::HasFile(StringView name) const {
     return FProductPackage->Contains(name) || FSetupPackage->Contains(name);
 }
 
-bool TInstallerResources::ProductPackageContains(StringView name) const { return FProductPackage->Contains(name); }
+bool TInstallerResources::ProductPackageContains(StringView name) const {
+    return FProductPackage->Contains(name);
+}
 
 std::unique_ptr<TMemoryStream> TInstallerResources::GetLicense() const {
     const TInstallerScriptFile* entry = nullptr;
@@ -115,13 +117,17 @@ std::unique_ptr<TMemoryStream> TInstallerResources::GetLicense() const {
     return nullptr;
 }
 
-String TInstallerResources::GetLanguageFamily() const { return FLanguage->ReadString(u"File", u"Family", u"EN"); }
+String TInstallerResources::GetLanguageFamily() const {
+    return FLanguage->ReadString(u"File", u"Family", u"EN");
+}
 
 String TInstallerResources::GetText(StringView section, StringView key) const {
     return ExpandVariables(FLanguage->ReadString(section, key, u""));
 }
 
-String TInstallerResources::ExpandVariables(StringView text) const { return Expand(text, true); }
+String TInstallerResources::ExpandVariables(StringView text) const {
+    return Expand(text, true);
+}
 
 String TInstallerResources::Expand(StringView text, bool lineBreaks) const {
     String s(text);
@@ -143,7 +149,9 @@ String TInstallerResources::Expand(StringView text, bool lineBreaks) const {
     return s;
 }
 
-String TInstallerResources::ExpandPath(StringView text) const { return CleanPath(Expand(text, false)); }
+String TInstallerResources::ExpandPath(StringView text) const {
+    return CleanPath(Expand(text, false));
+}
 
 void TInstallerResources::LoadLanguage() {
     const bool automatic = Installer && Installer->Options().Has(ioAuto);
@@ -167,7 +175,15 @@ String CleanFileName(StringView part) {
     for (Char c : part) {
         if (c == u'"') c = u'\'';
         switch (c) {
-            case u'\\': case u'"': case u'<': case u'>': case u'*': case u':': case u'?': case u'|': case u'/':
+            case u'\\':
+            case u'"':
+            case u'<':
+            case u'>':
+            case u'*':
+            case u':':
+            case u'?':
+            case u'|':
+            case u'/':
                 continue;
             default:
                 out.push_back(c);

@@ -47,8 +47,7 @@ TEST(Resources, LanguagesAreListedInLogicalOrder) {
     files.push_back({u"Lang9.lng", "[File]\r\nName=Nine\r\n"});
     files.push_back({u"notes.lngx", ""});
     auto installer = MakeInstaller(u"/AUTO=C:\\X", files);
-    EXPECT_EQ(installer->Resources().Languages().Text(),
-              u"English.lng\r\nLang9.lng\r\nLang10.LNG\r\nRussian.lng\r\n");
+    EXPECT_EQ(installer->Resources().Languages().Text(), u"English.lng\r\nLang9.lng\r\nLang10.LNG\r\nRussian.lng\r\n");
 }
 
 TEST(Resources, TextsExpandVariablesAndFallBackToEnglish) {
@@ -58,7 +57,7 @@ TEST(Resources, TextsExpandVariablesAndFallBackToEnglish) {
     r.LoadLanguageFile(u"Russian.lng");
     EXPECT_EQ(r.LanguageName(), u"Russian");
     EXPECT_EQ(r.GetLanguageFamily(), u"RU");
-    EXPECT_EQ(r.GetText(u"Common", u"A8"), u"Closing");  // the chosen language wins
+    EXPECT_EQ(r.GetText(u"Common", u"A8"), u"Closing");                          // the chosen language wins
     EXPECT_EQ(r.GetText(u"Common", u"E4"), u"The installation was cancelled.");  // English fills gaps
     EXPECT_EQ(r.GetText(u"Common", u"Greeting"), u"Welcome to TestPlayer\r\n5.03, 2026-12-01");
     EXPECT_EQ(r.GetText(u"Common", u"Missing"), u"");
@@ -75,8 +74,9 @@ TEST(Resources, TextsExpandVariablesAndFallBackToEnglish) {
 TEST(Resources, LicenceFallsBackToEnglishFamily) {
     UseTestProduct();
     TFiles files = DefaultSetupFiles();
-    files[0].second = "<i><setup><license><File name=\"License.ru.rtf\" lang-family=\"RU\"/>"
-                      "<File name=\"License.rtf\" lang-family=\"EN\"/></license></setup></i>";
+    files[0].second =
+        "<i><setup><license><File name=\"License.ru.rtf\" lang-family=\"RU\"/>"
+        "<File name=\"License.rtf\" lang-family=\"EN\"/></license></setup></i>";
     files.push_back({u"German.lng", "[File]\r\nFamily=DE\r\n"});
     auto installer = MakeInstaller(u"/AUTO=C:\\X", files);
     installer->Resources().LoadLanguageFile(u"German.lng");

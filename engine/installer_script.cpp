@@ -6,7 +6,9 @@
 
 namespace uinst {
 
-String TInstallerScriptFile::SourceName() const { return Value.empty() ? ExtractFileName(Name) : Value; }
+String TInstallerScriptFile::SourceName() const {
+    return Value.empty() ? ExtractFileName(Name) : Value;
+}
 
 bool TInstallerScriptFile::AppliesTo(StringView langFamily) const {
     return LangFamily.empty() || SameText(LangFamily, langFamily);

@@ -13,7 +13,7 @@ class TInstallerResources;
 struct TLanguageChoiceItem {
     String Name;
     int LangId = 0;
-    int Index = -1;  // position of the file in the resources' language list
+    int Index = -1;                       // position of the file in the resources' language list
     std::shared_ptr<TMemoryStream> Icon;  // the icon file's bytes, or none
 };
 

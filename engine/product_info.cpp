@@ -25,7 +25,9 @@ String TInstallerProductInfo::GetPortablePath() {
     return IncludeTrailingPathDelimiter(desktop + GetName());
 }
 
-String TInstallerProductInfo::GetHomePage() { return Script().GetSetting(u"HomePage"); }
+String TInstallerProductInfo::GetHomePage() {
+    return Script().GetSetting(u"HomePage");
+}
 
 String TInstallerProductInfo::GetName() {
     String name = Script().GetSetting(u"ProductName");
@@ -33,13 +35,27 @@ String TInstallerProductInfo::GetName() {
     return name;
 }
 
-String TInstallerProductInfo::GetPublisher() { return Script().GetSetting(u"Publisher"); }
-String TInstallerProductInfo::GetVersion() { return Script().GetSetting(u"ProductVersion"); }
-int TInstallerProductInfo::GetVersionId() { return StrToIntDef(Script().GetSetting(u"ProductVersionId"), 0); }
-String TInstallerProductInfo::GetVersionInfo() { return GetVersion() + u", " + Script().GetSetting(u"BuildDate"); }
-String TInstallerProductInfo::GetVersionNo() { return Script().GetSetting(u"ProductVersionNo"); }
-String TInstallerProductInfo::InstalledVersionText() { return VersionIdText(GetInstalledVersion()); }
-const TInstallerScript& TInstallerProductInfo::Script() { return Installer->Resources().Script(); }
+String TInstallerProductInfo::GetPublisher() {
+    return Script().GetSetting(u"Publisher");
+}
+String TInstallerProductInfo::GetVersion() {
+    return Script().GetSetting(u"ProductVersion");
+}
+int TInstallerProductInfo::GetVersionId() {
+    return StrToIntDef(Script().GetSetting(u"ProductVersionId"), 0);
+}
+String TInstallerProductInfo::GetVersionInfo() {
+    return GetVersion() + u", " + Script().GetSetting(u"BuildDate");
+}
+String TInstallerProductInfo::GetVersionNo() {
+    return Script().GetSetting(u"ProductVersionNo");
+}
+String TInstallerProductInfo::InstalledVersionText() {
+    return VersionIdText(GetInstalledVersion());
+}
+const TInstallerScript& TInstallerProductInfo::Script() {
+    return Installer->Resources().Script();
+}
 
 String VersionIdText(int versionId) {
     const int minor = (versionId % 1000) / 10;

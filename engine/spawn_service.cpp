@@ -14,7 +14,9 @@ bool gOwned = false;
 UINT gToken = 0;
 std::unique_ptr<TMessageWindow> gOwnWindow;
 
-void OpenCommand(const String& command) { Seams().ShellOpen({u"open", command, String(), String()}); }
+void OpenCommand(const String& command) {
+    Seams().ShellOpen({u"open", command, String(), String()});
+}
 }  // namespace
 
 void TInstallerSpawnService::Initialize(HWND handle) {
@@ -26,7 +28,8 @@ void TInstallerSpawnService::Initialize(HWND handle) {
         gOwnWindow = std::make_unique<TMessageWindow>(
             u"TInstallerSpawnService", [](UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
                 String command;
-                if (message == WM_COPYDATA && ReadRequest(reinterpret_cast<const COPYDATASTRUCT*>(lParam), gToken, command))
+                if (message == WM_COPYDATA &&
+                    ReadRequest(reinterpret_cast<const COPYDATASTRUCT*>(lParam), gToken, command))
                     OpenCommand(command);
                 return std::nullopt;  // every message also reaches the default procedure
             });
@@ -54,9 +57,15 @@ void TInstallerSpawnService::Finalize() {
     gOwned = false;
 }
 
-HWND TInstallerSpawnService::Handle() { return gWindow; }
-bool TInstallerSpawnService::Owned() { return gOwned; }
-UINT TInstallerSpawnService::Token() { return gToken; }
+HWND TInstallerSpawnService::Handle() {
+    return gWindow;
+}
+bool TInstallerSpawnService::Owned() {
+    return gOwned;
+}
+UINT TInstallerSpawnService::Token() {
+    return gToken;
+}
 
 COPYDATASTRUCT TInstallerSpawnService::MakeRequest(const String& commandLine, UINT token) {
     COPYDATASTRUCT data{};

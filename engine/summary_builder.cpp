@@ -5,7 +5,9 @@
 
 namespace uinst {
 
-void TInstallerSummaryBuilder::SetHeader(StringView text) { FPendingHeader = String(text); }
+void TInstallerSummaryBuilder::SetHeader(StringView text) {
+    FPendingHeader = String(text);
+}
 
 void TInstallerSummaryBuilder::SetHeader(StringView section, StringView key) {
     SetHeader(Installer->Resources().GetText(section, key));

@@ -63,7 +63,8 @@ void TInstallerActiveX::Unregister(const String& fileName) {
     SetErrorMode(oldMode);
     if (!library) return;
     using TUnregister = HRESULT(WINAPI*)();
-    if (auto entry = reinterpret_cast<TUnregister>(reinterpret_cast<void*>(GetProcAddress(library, "DllUnregisterServer"))))
+    if (auto entry =
+            reinterpret_cast<TUnregister>(reinterpret_cast<void*>(GetProcAddress(library, "DllUnregisterServer"))))
         entry();
     FreeLibrary(library);
 }

@@ -110,10 +110,17 @@ public:
         static const uint8_t kLE[] = {0xFF, 0xFE};
         static const uint8_t kBE[] = {0xFE, 0xFF};
         switch (FEncoding) {
-            case teUTF8: FOut.Put(kUtf8, 3); break;
-            case teUTF16LE: FOut.Put(kLE, 2); break;
-            case teUTF16BE: FOut.Put(kBE, 2); break;
-            case teAnsi: break;
+            case teUTF8:
+                FOut.Put(kUtf8, 3);
+                break;
+            case teUTF16LE:
+                FOut.Put(kLE, 2);
+                break;
+            case teUTF16BE:
+                FOut.Put(kBE, 2);
+                break;
+            case teAnsi:
+                break;
         }
     }
     void operator()(StringView piece) {
@@ -159,8 +166,7 @@ bool IsAbsoluteWindowsPath(StringView path) {
 // Names of 260 characters or more need the long-path prefix ("\\?\UNC\" for network paths). The
 // system takes a prefixed name as it stands, so "/" must become "\" first.
 String LongPathName(StringView path) {
-    if (path.size() < MAX_PATH || !IsAbsoluteWindowsPath(path) || path.substr(0, 4) == u"\\\\?\\")
-        return String(path);
+    if (path.size() < MAX_PATH || !IsAbsoluteWindowsPath(path) || path.substr(0, 4) == u"\\\\?\\") return String(path);
     String name(path);
     std::replace(name.begin(), name.end(), u'/', u'\\');
     if (name.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + name.substr(2);
@@ -287,8 +293,7 @@ void TORLIniFile::EndUpdate() {
 
 TORLIniFileSection* TORLIniFile::FindSection(StringView name) const {
     const uint32_t hash = IniNameHash(name);
-    if (FLastSection && FLastSection->NameHash() == hash && SameText(FLastSection->Name(), name))
-        return FLastSection;
+    if (FLastSection && FLastSection->NameHash() == hash && SameText(FLastSection->Name(), name)) return FLastSection;
     for (const auto& section : FSections) {
         if (section->NameHash() == hash && SameText(section->Name(), name)) {
             FLastSection = section.get();
@@ -310,9 +315,13 @@ bool TORLIniFile::KeyExists(StringView section, StringView key) const {
     return s && s->IndexOfKey(key, IniNameHash(key)) >= 0;
 }
 
-bool TORLIniFile::SectionExists(StringView section) const { return FindSection(section) != nullptr; }
+bool TORLIniFile::SectionExists(StringView section) const {
+    return FindSection(section) != nullptr;
+}
 
-bool TORLIniFile::IsEmpty() const { return FSections.empty(); }
+bool TORLIniFile::IsEmpty() const {
+    return FSections.empty();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Reading

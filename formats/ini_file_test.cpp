@@ -17,7 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::vector<uint8_t> Bytes(std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::vector<uint8_t> Bytes(std::string_view text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
 
 // The text in UTF-16 with its byte-order mark.
 std::vector<uint8_t> Utf16(StringView text, bool bigEndian = false) {
@@ -358,8 +360,7 @@ TEST(IniFile, MergeKeepsOrReplacesAndCopiesMissingSections) {
     other.LoadFromText(u"[COMMON]\r\n;ignored comment\r\nlang=English\r\nSkin=Dark\r\n[Extra]\r\n; kept\r\nx=1\r\n");
 
     base.Merge(other, false);
-    EXPECT_EQ(base.SaveToText(),
-              u"[Common]\r\nLang=German\r\nSkin=Dark\r\n\r\n[Extra]\r\n; kept\r\nx=1\r\n\r\n");
+    EXPECT_EQ(base.SaveToText(), u"[Common]\r\nLang=German\r\nSkin=Dark\r\n\r\n[Extra]\r\n; kept\r\nx=1\r\n\r\n");
     base.Merge(other, true);
     EXPECT_EQ(base.ReadSectionText(u"Common"), u"lang=English\r\nSkin=Dark\r\n");
     base.Merge(base, true);

@@ -90,9 +90,13 @@ bool ReadLanguageInfo(const TORLIniFile& ini, TORLLanguageInfo& info, TMemoryStr
     });
 }
 
-String LanguageFolder() { return LanguageFolderValue(); }
+String LanguageFolder() {
+    return LanguageFolderValue();
+}
 
-void SetLanguageFolder(StringView folder) { LanguageFolderValue() = WithTrailingDelimiter(folder); }
+void SetLanguageFolder(StringView folder) {
+    LanguageFolderValue() = WithTrailingDelimiter(folder);
+}
 
 // ---------------------------------------------------------------------------------------------
 // TORLLocalization
@@ -124,7 +128,9 @@ bool TORLLocalization::ReadString(StringView section, StringView key, String& va
     return true;
 }
 
-void TORLLocalization::LoadFromFile(StringView fileName) { TORLIniFile::LoadFromFile(LanguageFolder() + String(fileName)); }
+void TORLLocalization::LoadFromFile(StringView fileName) {
+    TORLIniFile::LoadFromFile(LanguageFolder() + String(fileName));
+}
 
 void TORLLocalization::LoadFromStream(TStream& stream) {
     TORLIniFile::LoadFromStream(stream);

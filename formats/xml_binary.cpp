@@ -44,7 +44,8 @@ void AppendUnits(std::string& out, StringView text) {
 }
 
 uint32_t CheckedSize(size_t size) {
-    if (size > std::numeric_limits<uint32_t>::max()) throw EORLXMLDocument(u"XML document too large for the binary form");
+    if (size > std::numeric_limits<uint32_t>::max())
+        throw EORLXMLDocument(u"XML document too large for the binary form");
     return static_cast<uint32_t>(size);
 }
 

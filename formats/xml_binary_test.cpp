@@ -26,9 +26,13 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-Bytes Ascii8(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes Ascii8(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
-Bytes U16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
+Bytes U16(uint16_t v) {
+    return {uint8_t(v), uint8_t(v >> 8)};
+}
 Bytes I32(int32_t v) {
     const auto u = static_cast<uint32_t>(v);
     return {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
@@ -40,7 +44,9 @@ Bytes U64(uint64_t v) {
 }
 
 // An SXML document from a tree and a string table given as raw bytes.
-Bytes SXML(const Bytes& tree, const Bytes& table) { return Concat({Ascii8("SXML"), U64(tree.size()), tree, table}); }
+Bytes SXML(const Bytes& tree, const Bytes& table) {
+    return Concat({Ascii8("SXML"), U64(tree.size()), tree, table});
+}
 
 TEST(XMLVarInt, SevenBitsAtATime) {
     std::string out;
@@ -154,13 +160,30 @@ TEST(SXML, DamageKeepsWhatWasReadAndSecondRootRaises) {
 
 TEST(BXML, ReadsTheLegacyForm) {
     // <r a="v">text<c/></r>, then a child with flag 4 and a text count of 0.
-    const Bytes bytes = Concat({Ascii8("BXML"), I32(1),
+    const Bytes bytes = Concat({Ascii8("BXML"),
+                                I32(1),
                                 // r: flags attributes + children + text
-                                U16(1), Ascii8("r"), {0x07}, I32(2), U16(u't'), U16(u'x'),
+                                U16(1),
+                                Ascii8("r"),
+                                {0x07},
+                                I32(2),
+                                U16(u't'),
+                                U16(u'x'),
                                 // one attribute
-                                I32(1), U16(1), Ascii8("a"), U16(1), U16(u'v'),
+                                I32(1),
+                                U16(1),
+                                Ascii8("a"),
+                                U16(1),
+                                U16(u'v'),
                                 // two children
-                                I32(2), U16(1), Ascii8("c"), {0x00}, U16(1), Ascii8("d"), {0x04}, I32(0)});
+                                I32(2),
+                                U16(1),
+                                Ascii8("c"),
+                                {0x00},
+                                U16(1),
+                                Ascii8("d"),
+                                {0x04},
+                                I32(0)});
     TORLXMLDocument document;
     Load(document, bytes);
     ASSERT_EQ(document.Count(), 1);
@@ -188,8 +211,9 @@ TEST(BXML, NegativeCountsAreEmptyAndDamageIsRejected) {
     EXPECT_THROW(Load(document, Concat({Ascii8("BXML"), I32(1), U16(1), Ascii8("r"), {0x01}, I32(1000)})), EReadError);
     // A name longer than the rest of the stream, and a second root.
     EXPECT_THROW(Load(document, Concat({Ascii8("BXML"), I32(1), U16(500), Ascii8("r")})), EReadError);
-    EXPECT_THROW(Load(document, Concat({Ascii8("BXML"), I32(2), U16(1), Ascii8("r"), {0x00}, U16(1), Ascii8("s"), {0}})),
-                 EORLXMLDocument);
+    EXPECT_THROW(
+        Load(document, Concat({Ascii8("BXML"), I32(2), U16(1), Ascii8("r"), {0x00}, U16(1), Ascii8("s"), {0}})),
+        EORLXMLDocument);
     ASSERT_EQ(document.Count(), 1);
     EXPECT_EQ(document.Nodes(0)->Name(), "r");
 }

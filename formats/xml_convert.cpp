@@ -39,8 +39,8 @@ void ConvertXmlDocument(TStream& input, TStream& output, TXMLTargetForm target, 
     document.LoadFromStream(input, settings);
 
     TORLXMLWriteSettings write;
-    write.Format = target == TXMLTargetForm::xtSXML ? TORLXMLWriteSettings::kFormatBinary
-                                                    : TORLXMLWriteSettings::kFormatText;
+    write.Format =
+        target == TXMLTargetForm::xtSXML ? TORLXMLWriteSettings::kFormatBinary : TORLXMLWriteSettings::kFormatText;
     write.AttributePerLine = 0;
     write.Indent = 1;
     write.LineBreaks = 1;
@@ -54,7 +54,8 @@ void ConvertXmlDocument(TStream& input, TStream& output, TXMLTargetForm target, 
     check.LoadFromStream(result);
     String path;
     if (FindDifference(document, check, path))
-        throw EORLXMLDocument(Format(u"The XML document cannot be stored in this form without change at \"%s\"", {path}));
+        throw EORLXMLDocument(
+            Format(u"The XML document cannot be stored in this form without change at \"%s\"", {path}));
     result.SaveToStream(output);
 }
 

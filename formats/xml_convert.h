@@ -14,6 +14,7 @@ enum class TXMLTargetForm { xtText, xtSXML };
 // when the target form cannot hold it unchanged (names that are not valid tag names in text,
 // entity-like sequences in texts), EORLXMLDocument names the first element that differs and
 // nothing is written.
-void ConvertXmlDocument(TStream& input, TStream& output, TXMLTargetForm target, const TORLXMLReadSettings& settings = {});
+void ConvertXmlDocument(TStream& input, TStream& output, TXMLTargetForm target,
+                        const TORLXMLReadSettings& settings = {});
 
 }  // namespace uinst

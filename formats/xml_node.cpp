@@ -60,7 +60,8 @@ bool TORLXMLAttributes::TryGetValue(std::string_view name, String& value) const 
 }
 
 bool TORLXMLAttributes::Remove(std::string_view name) {
-    const auto it = std::find_if(FItems.begin(), FItems.end(), [&](const auto& a) { return SameXMLName(a->Name, name); });
+    const auto it =
+        std::find_if(FItems.begin(), FItems.end(), [&](const auto& a) { return SameXMLName(a->Name, name); });
     if (it == FItems.end()) return false;
     FItems.erase(it);
     return true;
@@ -226,7 +227,8 @@ bool TORLXMLNode::Equals(const TORLXMLNode& other) const {
         if (typeid(*a) != typeid(*b) || a->FName != b->FName || a->FText != b->FText ||
             a->FChildren.size() != b->FChildren.size() || !a->FAttributes.Equals(b->FAttributes))
             return false;
-        for (size_t i = 0; i < a->FChildren.size(); ++i) work.emplace_back(a->FChildren[i].get(), b->FChildren[i].get());
+        for (size_t i = 0; i < a->FChildren.size(); ++i)
+            work.emplace_back(a->FChildren[i].get(), b->FChildren[i].get());
     }
     return true;
 }

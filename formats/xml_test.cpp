@@ -94,7 +94,7 @@ TEST(XMLNode, SetParentMovesAndRefusesCycles) {
     TORLXMLNode* a1 = a->Add("a1");
 
     EXPECT_EQ(a->SetParent(a), nullptr);
-    EXPECT_EQ(a->SetParent(a1), nullptr);  // a descendant
+    EXPECT_EQ(a->SetParent(a1), nullptr);     // a descendant
     EXPECT_EQ(a->SetParent(&root), nullptr);  // already there: stays in place
     EXPECT_EQ(root.Nodes(0), a);
     EXPECT_TRUE(root.IsChild(a1));

@@ -229,7 +229,9 @@ void TORLTextXMLBuilder::WriteTabs(int count) {
     for (int i = 0; i < count; ++i) Write("\t");
 }
 
-void TORLTextXMLBuilder::WriteText(StringView text) { Write(EncodeXMLUtf8(TORLXMLHelper::EncodeText(text))); }
+void TORLTextXMLBuilder::WriteText(StringView text) {
+    Write(EncodeXMLUtf8(TORLXMLHelper::EncodeText(text)));
+}
 
 void TORLTextXMLBuilder::WriteAttribute(std::string_view name, StringView value, int level) {
     if (FSettings.AttributePerLine) {

@@ -22,7 +22,18 @@ public:
     void Parse();
 
 private:
-    enum class TToken { ttEnd, ttQuoted, ttEmptyEnd, ttEndTagStart, ttComment, ttCData, ttTagStart, ttEquals, ttTagEnd, ttWord };
+    enum class TToken {
+        ttEnd,
+        ttQuoted,
+        ttEmptyEnd,
+        ttEndTagStart,
+        ttComment,
+        ttCData,
+        ttTagStart,
+        ttEquals,
+        ttTagEnd,
+        ttWord
+    };
     enum class TTagEnd { teContent, teEmpty, teAbort };
 
     // The next token after blanks; FTokenStart/FTokenText describe it and FPosition is behind it.

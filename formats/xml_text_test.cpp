@@ -275,7 +275,9 @@ TEST(XMLTextWriter, BlanksAtTheEdgesAreMarkedAndReadBack) {
     TORLXMLNode* root = doc.Add("r");
     root->Add("a")->SetText(u"ends with space ");
     root->Add("b")->SetText(u"two\r\nlines");
-    root->Add("c")->SetText(u"\x01" u"control");
+    root->Add("c")->SetText(
+        u"\x01"
+        u"control");
     const std::string text = Write(doc, 0, 1, 1);
     EXPECT_NE(text.find("<a xml:space=\"preserve\">ends with space </a>"), std::string::npos);
     EXPECT_NE(text.find("<b xml:space=\"preserve\">two\r\nlines</b>"), std::string::npos);

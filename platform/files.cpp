@@ -47,8 +47,8 @@ bool DirectoryExists(StringView path) {
 
 std::vector<uint8_t> ReadFileBytes(StringView path) {
     const String p(path);
-    TUniqueFile file(CreateFileW(WidePtr(p), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TUniqueFile file(CreateFileW(WidePtr(p), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseLastOSError(p);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) RaiseLastOSError(p);
@@ -67,8 +67,7 @@ std::vector<uint8_t> ReadFileBytes(StringView path) {
 
 void WriteFileBytes(StringView path, const void* data, size_t size) {
     const String p(path);
-    TUniqueFile file(
-        CreateFileW(WidePtr(p), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TUniqueFile file(CreateFileW(WidePtr(p), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseLastOSError(p);
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;

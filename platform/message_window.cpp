@@ -69,7 +69,9 @@ bool WaitWithMessages(HANDLE handle, DWORD timeoutMs) {
     }
 }
 
-void SleepWithMessages(DWORD milliseconds) { WaitWithMessages(nullptr, milliseconds); }
+void SleepWithMessages(DWORD milliseconds) {
+    WaitWithMessages(nullptr, milliseconds);
+}
 
 namespace {
 
@@ -87,20 +89,22 @@ struct TCall {
 void InitializeMainThreadCalls() {
     if (gCallWindow) return;
     gMainThreadId = GetCurrentThreadId();
-    gCallWindow = std::make_unique<TMessageWindow>(
-        u"TInstallerSynchronizer", [](UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-            if (message != kCallMessage) return std::nullopt;
-            auto* call = reinterpret_cast<TCall*>(lParam);
-            try {
-                (*call->Function)();
-            } catch (...) {
-                call->Error = std::current_exception();
-            }
-            return 0;
-        });
+    gCallWindow = std::make_unique<TMessageWindow>(u"TInstallerSynchronizer",
+                                                   [](UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+                                                       if (message != kCallMessage) return std::nullopt;
+                                                       auto* call = reinterpret_cast<TCall*>(lParam);
+                                                       try {
+                                                           (*call->Function)();
+                                                       } catch (...) {
+                                                           call->Error = std::current_exception();
+                                                       }
+                                                       return 0;
+                                                   });
 }
 
-bool IsMainThread() { return gMainThreadId == 0 || GetCurrentThreadId() == gMainThreadId; }
+bool IsMainThread() {
+    return gMainThreadId == 0 || GetCurrentThreadId() == gMainThreadId;
+}
 
 void RunOnMainThread(const std::function<void()>& function) {
     if (!gCallWindow || GetCurrentThreadId() == gMainThreadId) {

@@ -8,9 +8,9 @@ namespace uinst {
 
 String SysErrorMessage(uint32_t code) {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     String text = n ? FromWide(buffer, n) : String();
     if (buffer) LocalFree(buffer);
     text = TrimRight(text);
@@ -25,6 +25,8 @@ void RaiseOSError(uint32_t code, StringView context) {
     throw EOSError(code, std::move(message));
 }
 
-void RaiseLastOSError(StringView context) { RaiseOSError(GetLastError(), context); }
+void RaiseLastOSError(StringView context) {
+    RaiseOSError(GetLastError(), context);
+}
 
 }  // namespace uinst

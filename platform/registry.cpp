@@ -55,9 +55,9 @@ std::optional<uint32_t> TRegistryKey::ReadDWord(StringView name) const {
 
 void TRegistryKey::WriteString(StringView name, StringView value, bool expandable) {
     const String n(name), v(value);
-    const LSTATUS r = RegSetValueExW(FKey.Get(), WidePtr(n), 0, expandable ? REG_EXPAND_SZ : REG_SZ,
-                                     reinterpret_cast<const BYTE*>(v.c_str()),
-                                     static_cast<DWORD>((v.size() + 1) * sizeof(Char)));
+    const LSTATUS r =
+        RegSetValueExW(FKey.Get(), WidePtr(n), 0, expandable ? REG_EXPAND_SZ : REG_SZ,
+                       reinterpret_cast<const BYTE*>(v.c_str()), static_cast<DWORD>((v.size() + 1) * sizeof(Char)));
     if (r != ERROR_SUCCESS) RaiseOSError(static_cast<uint32_t>(r), n);
 }
 
@@ -81,8 +81,10 @@ std::vector<String> TRegistryKey::SubKeyNames() const {
         DWORD length = 256;
         const LSTATUS r = RegEnumKeyExW(FKey.Get(), i, buffer, &length, nullptr, nullptr, nullptr, nullptr);
         if (r == ERROR_NO_MORE_ITEMS) break;
-        if (r == ERROR_SUCCESS) names.push_back(FromWide(buffer, length));
-        else if (r != ERROR_MORE_DATA) break;
+        if (r == ERROR_SUCCESS)
+            names.push_back(FromWide(buffer, length));
+        else if (r != ERROR_MORE_DATA)
+            break;
     }
     return names;
 }

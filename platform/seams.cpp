@@ -22,10 +22,9 @@ TOSVersion RealOSVersion() {
 }
 
 bool RealShellOpen(const TShellRequest& r) {
-    const HINSTANCE result =
-        ShellExecuteW(nullptr, r.Verb.empty() ? nullptr : WidePtr(r.Verb), WidePtr(r.File),
-                      r.Parameters.empty() ? nullptr : WidePtr(r.Parameters),
-                      r.Directory.empty() ? nullptr : WidePtr(r.Directory), SW_SHOWNORMAL);
+    const HINSTANCE result = ShellExecuteW(nullptr, r.Verb.empty() ? nullptr : WidePtr(r.Verb), WidePtr(r.File),
+                                           r.Parameters.empty() ? nullptr : WidePtr(r.Parameters),
+                                           r.Directory.empty() ? nullptr : WidePtr(r.Directory), SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
@@ -47,17 +46,25 @@ TSeams& Seams() {
     return seams;
 }
 
-bool IsWindowsVistaOrLater() { return Seams().OSVersion().Major >= 6; }
+bool IsWindowsVistaOrLater() {
+    return Seams().OSVersion().Major >= 6;
+}
 
 bool IsWindows8OrLater() {
     const TOSVersion v = Seams().OSVersion();
     return v.Major > 6 || (v.Major == 6 && v.Minor >= 2);
 }
 
-bool IsWindows10OrLater() { return Seams().OSVersion().Major >= 10; }
+bool IsWindows10OrLater() {
+    return Seams().OSVersion().Major >= 10;
+}
 
-void SuppressMessageBoxes(bool suppress) { gSuppressed = suppress; }
-bool MessageBoxesSuppressed() { return gSuppressed; }
+void SuppressMessageBoxes(bool suppress) {
+    gSuppressed = suppress;
+}
+bool MessageBoxesSuppressed() {
+    return gSuppressed;
+}
 
 int SafeMessageBoxAnswer(UINT flags) {
     switch (flags & MB_TYPEMASK) {

@@ -57,8 +57,8 @@ void TInstallerActionCloseApplications::Execute() {
         bool retry = false;
         if (!Installer->Options().Has(ioSilent) && !MessageBoxesSuppressed()) {
             RunOnMainThread([&] {
-                retry = ShowMessageBox(nullptr, message + u"\r\n\r\n" + GetCommonText(u"Q1"),
-                                       GetCommonText(u"Caption"), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+                retry = ShowMessageBox(nullptr, message + u"\r\n\r\n" + GetCommonText(u"Q1"), GetCommonText(u"Caption"),
+                                       MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
             });
         }
         if (!retry) throw EInstallerInstallError(message);

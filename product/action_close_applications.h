@@ -10,7 +10,7 @@ class TInstallerActionCloseApplications : public TInstallerAction {
 public:
     // Searched in this order, one window of each class closed per pass.
     static constexpr std::array<const char16_t*, 7> kWindowClasses = {
-        u"TORVO2EditorForm", u"TORVO2MainW",       u"TORVO3MainWindow", u"TORVOATEForm",
+        u"TORVO2EditorForm",       u"TORVO2MainW",      u"TORVO3MainWindow", u"TORVOATEForm",
         u"TORVOConverterMainForm", u"TORVOLibMainForm", u"TORVOMainForm"};
     static constexpr uint32_t kPassPauseMs = 2000;
     // About 30 seconds of passes before the user is asked (or a silent run gives up).

@@ -29,7 +29,9 @@ const char16_t* const kBackupExcludedNames[5] = {u"AlbumArts.cache", u"AlbumArts
 
 namespace {
 
-int InstalledVersion() { return Installer->ProductInfo().GetInstalledVersion(); }
+int InstalledVersion() {
+    return Installer->ProductInfo().GetInstalledVersion();
+}
 
 bool StartsWithText(const String& text, const String& prefix) {
     return text.size() >= prefix.size() && SameText(StringView(text).substr(0, prefix.size()), prefix);
@@ -64,7 +66,9 @@ int64_t FileSize(const String& fileName) {
 
 }  // namespace
 
-String TInstallerActionPrepare::GetBackupFolder() const { return Installer->DestPath() + u"!Backup\\"; }
+String TInstallerActionPrepare::GetBackupFolder() const {
+    return Installer->DestPath() + u"!Backup\\";
+}
 
 String TInstallerActionPrepare::GetBackupArchiveName() const {
     SYSTEMTIME t;
@@ -101,7 +105,8 @@ void TInstallerActionPrepare::CreateUpdateTasks() {
         FTasks.push_back(std::make_unique<TInstallerUpdateTaskRemoveShortcuts>());
     }
     if (options.Has(ioUpdate)) {
-        for (const auto& profile : FProfiles) FTasks.push_back(std::make_unique<TInstallerUpdateTaskUpdateConfigs>(*profile));
+        for (const auto& profile : FProfiles)
+            FTasks.push_back(std::make_unique<TInstallerUpdateTaskUpdateConfigs>(*profile));
     }
 }
 
@@ -143,9 +148,9 @@ void TInstallerActionPrepare::WriteBackupArchive(const TInstallerFileList& list)
             UpdateProgress();
         });
     } catch (const TBackupArchiveError& e) {
-        throw EInstallerBackupError(Format(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
-                                           {e.Failure.FileName, e.Failure.FileSize, e.Failure.ZipMessage,
-                                            e.Failure.SystemMessage}));
+        throw EInstallerBackupError(
+            Format(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
+                   {e.Failure.FileName, e.Failure.FileSize, e.Failure.ZipMessage, e.Failure.SystemMessage}));
     }
 }
 
@@ -197,7 +202,8 @@ void TInstallerActionPrepare::CollectObsoleteFiles(TORLStringList& deletions) {
     const int installed = InstalledVersion();
     auto addFolder = [&](const char16_t* name) { FindFiles(plugins + name + u"\\", u"", deletions); };
     if (installed < 4002)
-        for (const char16_t* name : {u"orvo_SoundVault", u"orvo_openwith", u"LevelGauge", u"ShuffleQueue", u"BlendDeck"})
+        for (const char16_t* name :
+             {u"orvo_SoundVault", u"orvo_openwith", u"LevelGauge", u"ShuffleQueue", u"BlendDeck"})
             addFolder(name);
     if (installed < 4699) addFolder(u"bass_webm");
     if (installed < 5030) addFolder(u"orvo_inputFFmpeg");

@@ -19,7 +19,6 @@ void Write(const String& path, const std::string& text) {
     WriteFileBytes(path, text.data(), text.size());
 }
 
-
 std::vector<String> Archives(const String& folder) {
     std::vector<String> found;
     WIN32_FIND_DATAW data;
@@ -95,12 +94,14 @@ TEST(Prepare, AFailedBackupDeletesNothing) {
     MakePortableCopy(dest.Path());
     {
         // A file nobody may read: the archive cannot be written.
-        TUniqueFile locked(CreateFileW(WidePtr(dest.Path() + u"Player.exe"), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                       0, nullptr));
+        TUniqueFile locked(
+            CreateFileW(WidePtr(dest.Path() + u"Player.exe"), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(locked);
         auto installer = RunPrepare(u"/AUTO=\"" + dest.Path() + u"\" /SILENT");
         ASSERT_EQ(installer->Log().Count(), 1);
-        EXPECT_EQ(installer->Log()[0].rfind(u"An error occurs while backuping the \"" + dest.Path() + u"Player.exe\" file (10)\r\n", 0), 0u)
+        EXPECT_EQ(installer->Log()[0].rfind(
+                      u"An error occurs while backuping the \"" + dest.Path() + u"Player.exe\" file (10)\r\n", 0),
+                  0u)
             << StringToUtf8(installer->Log()[0]);
     }
     EXPECT_TRUE(FileExists(dest.Path() + u"Player.exe"));
@@ -112,7 +113,8 @@ TEST(Prepare, TooManyBytesForABackupIsRefusedBeforeAnythingIsWritten) {
     TTempFolder dest;
     MakePortableCopy(dest.Path());
     {
-        TUniqueFile big(CreateFileW(WidePtr(dest.Path() + u"big.bin"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        TUniqueFile big(
+            CreateFileW(WidePtr(dest.Path() + u"big.bin"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         LARGE_INTEGER size;
         size.QuadPart = TInstallerActionPrepare::kBackupSizeLimit;  // with the other files, past the limit
         ASSERT_TRUE(SetFilePointerEx(big.Get(), size, nullptr, FILE_BEGIN));

@@ -38,9 +38,8 @@ zip_int64_t FileSourceCallback(void* userdata, void* data, zip_uint64_t len, zip
         zip_error_set(&s->Error, zipError, 0);
         if (s->Failure && s->Failure->FileName.empty()) {
             s->Failure->FileName = s->FileName;
-            s->Failure->FileSize = s->HaveInfo ? (static_cast<int64_t>(s->Info.nFileSizeHigh) << 32) |
-                                                     s->Info.nFileSizeLow
-                                               : 0;
+            s->Failure->FileSize =
+                s->HaveInfo ? (static_cast<int64_t>(s->Info.nFileSizeHigh) << 32) | s->Info.nFileSizeLow : 0;
             s->Failure->ZipMessage = Utf8ToString(zip_error_strerror(&s->Error));
             s->Failure->SystemMessage = SysErrorMessage(system);
         }
@@ -88,7 +87,9 @@ zip_int64_t FileSourceCallback(void* userdata, void* data, zip_uint64_t len, zip
     }
 }
 
-String ZipArchiveError(zip_t* archive) { return Utf8ToString(zip_strerror(archive)); }
+String ZipArchiveError(zip_t* archive) {
+    return Utf8ToString(zip_strerror(archive));
+}
 
 std::string ZipName(const String& archiveName) {
     String name = archiveName;
@@ -107,7 +108,8 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
     zip_t* archive = target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
     if (!archive) {
         if (target) zip_source_free(target);
-        const String message = Format(u"Cannot create \"%s\": %s", {archivePath, Utf8ToString(zip_error_strerror(&error))});
+        const String message =
+            Format(u"Cannot create \"%s\": %s", {archivePath, Utf8ToString(zip_error_strerror(&error))});
         zip_error_fini(&error);
         throw Exception(message);
     }
@@ -125,16 +127,15 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
         state->OnStarted = &onFileStarted;
         state->Failure = &failure;
         zip_error_init(&state->Error);
-        state->HaveInfo =
-            GetFileAttributesExW(WidePtr(state->FileName), GetFileExInfoStandard, &state->Info) != FALSE;
+        state->HaveInfo = GetFileAttributesExW(WidePtr(state->FileName), GetFileExInfoStandard, &state->Info) != FALSE;
         zip_source_t* source = zip_source_function(archive, FileSourceCallback, state);
         if (!source) {
             zip_error_fini(&state->Error);
             delete state;
             abandon(ZipArchiveError(archive));
         }
-        const zip_int64_t index = zip_file_add(archive, ZipName(entries[i].ArchiveName).c_str(), source,
-                                               ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+        const zip_int64_t index =
+            zip_file_add(archive, ZipName(entries[i].ArchiveName).c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
         if (index < 0) {
             zip_source_free(source);
             abandon(ZipArchiveError(archive));

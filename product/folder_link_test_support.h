@@ -48,7 +48,8 @@ inline bool RunHostTool(const wchar_t* program, const std::vector<std::string>& 
 
 inline bool WaitForLink(const String& link, bool present) {
     for (int i = 0; i < 100; ++i) {
-        if (IsLinkAt(link) == present && (present || GetFileAttributesW(WidePtr(link)) == INVALID_FILE_ATTRIBUTES)) return true;
+        if (IsLinkAt(link) == present && (present || GetFileAttributesW(WidePtr(link)) == INVALID_FILE_ATTRIBUTES))
+            return true;
         Sleep(20);
     }
     return false;
@@ -89,7 +90,9 @@ class TFolderLink {
 public:
     TFolderLink(String link, const String& target) : FLink(std::move(link)) {
         const String to = ExcludeTrailingPathDelimiter(target);
-        if (CreateSymbolicLinkW(WidePtr(FLink), WidePtr(to), SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) && IsLinkAt(FLink))
+        if (CreateSymbolicLinkW(WidePtr(FLink), WidePtr(to),
+                                SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+            IsLinkAt(FLink))
             FMade = true;
         else if (MakeJunction(FLink, to))
             FMade = true;

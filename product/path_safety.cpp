@@ -8,7 +8,6 @@
 
 namespace uinst {
 
-
 bool IsPathBelow(const String& path, const String& folder) {
     const String full = GetFullPath(path);
     const String base = IncludeTrailingPathDelimiter(GetFullPath(folder));

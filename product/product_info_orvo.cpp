@@ -38,9 +38,13 @@ bool TProductInfoORVO::CanUpdate() {
     return version >= kFirstUpdatableVersion && version <= kLastUpdatableVersion;
 }
 
-bool TProductInfoORVO::IsPortable() { return !FConfig->ReadBool(u"System", u"UserMode", true); }
+bool TProductInfoORVO::IsPortable() {
+    return !FConfig->ReadBool(u"System", u"UserMode", true);
+}
 
-int TProductInfoORVO::GetInstalledVersion() { return FConfig->ReadInteger(u"System", u"Version", 0); }
+int TProductInfoORVO::GetInstalledVersion() {
+    return FConfig->ReadInteger(u"System", u"Version", 0);
+}
 
 void TProductInfoORVO::Load() {
     const String dest = Installer->DestPath();

@@ -21,7 +21,9 @@ std::unique_ptr<TInstaller> MakeOrvoInstaller(const String& commandLine) {
     return installer;
 }
 
-void WriteText(const String& path, const std::string& text) { WriteFileBytes(path, text.data(), text.size()); }
+void WriteText(const String& path, const std::string& text) {
+    WriteFileBytes(path, text.data(), text.size());
+}
 
 TEST(ProductORVO, UpdatableVersionsAndPortableConfiguration) {
     TTempFolder folder;

@@ -39,7 +39,6 @@ String LongPath(const String& path) {
     return u"\\\\?\\" + path;
 }
 
-
 // A full path of a folder below a drive or share root ("C:\X", "\\server\share\X").
 bool IsBelowRoot(StringView full) {
     if (full.size() >= 3 && full[1] == u':' && full[2] == u'\\') return full.size() > 3;

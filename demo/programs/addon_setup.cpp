@@ -7,4 +7,6 @@
 
 #include "parameter_log.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return demo::LogParametersBesideSelf(L"AddonSetup.log"); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return demo::LogParametersBesideSelf(L"AddonSetup.log");
+}

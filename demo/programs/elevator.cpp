@@ -6,4 +6,6 @@
 
 #include "parameter_log.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return demo::LogParametersBesideSelf(L"Elevator.log"); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return demo::LogParametersBesideSelf(L"Elevator.log");
+}

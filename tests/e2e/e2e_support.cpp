@@ -14,7 +14,9 @@
 
 namespace uinst::e2e {
 
-String BinFolder() { return ExtractFilePath(ModuleFileName()); }
+String BinFolder() {
+    return ExtractFilePath(ModuleFileName());
+}
 
 String ReadTextFile(const String& path) {
     if (!FileExists(path)) return String();
@@ -48,14 +50,16 @@ TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
     const String log = GetTempFolder() + u"uinst-e2e-" + Utf8ToString(std::to_string(GetCurrentProcessId())) + u"-" +
                        Utf8ToString(std::to_string(++counter)) + u".log";
     DeleteFileW(WidePtr(log));
-    TRunResult result =
-        RunProgram(BinFolder() + u"uInstaller.exe", parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs);
+    TRunResult result = RunProgram(BinFolder() + u"uInstaller.exe",
+                                   parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs);
     result.Log = ReadTextFile(log);
     DeleteFileW(WidePtr(log));
     return result;
 }
 
-void RemoveTree(const String& folder) { DeleteFolderTree(folder); }
+void RemoveTree(const String& folder) {
+    DeleteFolderTree(folder);
+}
 
 TScratchFolder::TScratchFolder(StringView name) {
     FPath = GetTempFolder() + u"uinst e2e " + String(name) + u"\\";
@@ -63,9 +67,13 @@ TScratchFolder::TScratchFolder(StringView name) {
     CreateDirectoryW(WidePtr(FPath), nullptr);
 }
 
-TScratchFolder::~TScratchFolder() { RemoveTree(FPath); }
+TScratchFolder::~TScratchFolder() {
+    RemoveTree(FPath);
+}
 
-bool Contains(const String& text, StringView part) { return text.find(part) != String::npos; }
+bool Contains(const String& text, StringView part) {
+    return text.find(part) != String::npos;
+}
 
 String SourceFolder() {
     String path = u"Z:" + Utf8ToString(UINST_SOURCE_DIR);

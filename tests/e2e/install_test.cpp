@@ -17,7 +17,9 @@
 namespace uinst::e2e {
 namespace {
 
-std::vector<uint8_t> DemoFile(StringView relative) { return ReadFileBytes(SourceFolder() + u"demo\\" + String(relative)); }
+std::vector<uint8_t> DemoFile(StringView relative) {
+    return ReadFileBytes(SourceFolder() + u"demo\\" + String(relative));
+}
 
 std::optional<TRegistryKey> ProductKey() {
     return TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY);
@@ -74,8 +76,10 @@ TEST(Install, FreshSilentInstallationIntoAFolderWithSpaces) {
     EXPECT_EQ(config.ReadString(u"System", u"DefaultLang", u""), u"English.lng");
 
     // Shortcuts point at the player; the helper was asked to integrate.
-    EXPECT_EQ(GetShellLinkTarget(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"), dest.Path() + u"ORVO.exe");
-    EXPECT_EQ(GetShellLinkTarget(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO\\ORVO.lnk"), dest.Path() + u"ORVO.exe");
+    EXPECT_EQ(GetShellLinkTarget(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"),
+              dest.Path() + u"ORVO.exe");
+    EXPECT_EQ(GetShellLinkTarget(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO\\ORVO.lnk"),
+              dest.Path() + u"ORVO.exe");
     EXPECT_FALSE(ReadTextFile(dest.Path() + u"Elevator.log").empty());
 
     ForgetInstallation();

@@ -41,7 +41,6 @@ std::vector<String> BackupArchives(const String& dest) {
     return found;
 }
 
-
 bool Has(const std::vector<String>& items, StringView item) {
     return std::find(items.begin(), items.end(), String(item)) != items.end();
 }
@@ -75,7 +74,9 @@ TRunResult RunUninstaller(const String& dest, const String& parameters) {
     return run;
 }
 
-String AppData() { return GetSpecialFolder(CSIDL_APPDATA); }
+String AppData() {
+    return GetSpecialFolder(CSIDL_APPDATA);
+}
 
 // Every file of the C: drive outside the Windows folder and the temporary folders, with its size
 // and time: what an installation and its removal may not leave changed.
@@ -139,7 +140,8 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     EXPECT_FALSE(DirectoryExists(oldProfile));  // with backups on, the copy became a move
     EXPECT_TRUE(FileExists(dest.Path() + u"Plugins\\mine\\mine.dll"));
     // The older generation's entry and shortcut are gone.
-    EXPECT_FALSE(TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO3", KEY_READ | KEY_WOW64_32KEY));
+    EXPECT_FALSE(
+        TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO3", KEY_READ | KEY_WOW64_32KEY));
     EXPECT_FALSE(FileExists(desktopLink));
     RemoveTree(newProfile);
     ForgetInstallation();
@@ -181,7 +183,8 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);  // an update: one backup
     ASSERT_EQ(BackupArchives(dest.Path()).size(), 1u);
     Write(dest.Path() + u"Profile\\mine.txt", "user data");
-    ASSERT_TRUE(TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
+    ASSERT_TRUE(
+        TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
 
     const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT");
     EXPECT_EQ(run.ExitCode, 0u);
@@ -194,10 +197,11 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
         EXPECT_FALSE(FileExists(dest.Path() + file)) << StringToUtf8(file);
     EXPECT_FALSE(DirectoryExists(dest.Path() + u"Skins"));
     EXPECT_FALSE(DirectoryExists(dest.Path() + u"Plugins"));
-    EXPECT_FALSE(DirectoryExists(dest.Path() + u"!Backup"));  // the automatic default
+    EXPECT_FALSE(DirectoryExists(dest.Path() + u"!Backup"));      // the automatic default
     EXPECT_TRUE(FileExists(dest.Path() + u"Profile\\mine.txt"));  // user data is kept
     EXPECT_TRUE(Contains(ReadTextFile(dest.Path() + u"Elevator.log"), u"/REG=U"));
-    EXPECT_FALSE(TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
+    EXPECT_FALSE(
+        TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
     EXPECT_FALSE(FileExists(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     EXPECT_FALSE(DirectoryExists(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO"));
 
@@ -205,7 +209,8 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     std::vector<String> after = DriveListing();
     std::erase_if(after, [&](const String& line) { return line.rfind(dest.Path(), 0) == 0; });
     std::vector<String> changed;
-    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(changed));
+    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(),
+                                  std::back_inserter(changed));
     EXPECT_TRUE(changed.empty()) << StringToUtf8(changed.empty() ? String() : changed.front()) << " and "
                                  << changed.size() - (changed.empty() ? 0 : 1) << " more";
 }
