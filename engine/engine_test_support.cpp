@@ -1,10 +1,10 @@
 #include "engine/engine_test_support.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <atomic>
 
+#include "base/text_case.h"
 #include "platform/files.h"
 
 namespace uinst::test {
@@ -100,15 +100,39 @@ TTempFolder::TTempFolder() {
     CreateDirectoryW(WidePtr(FPath), nullptr);
 }
 
+namespace {
+
+// Removes a tree by itself, through long names, never entering a folder link. The shell's folder
+// deletion cannot take names past MAX_PATH and then goes on with the current folder instead.
+void RemoveTreeBelowTemp(const String& folder) {
+    const String temp = GetTempFolder();
+    if (folder.size() <= temp.size() || !SameText(folder.substr(0, temp.size()), temp)) return;
+    const String longFolder = u"\\\\?\\" + folder;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePtr(longFolder + u"*"), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const String name = reinterpret_cast<const Char*>(data.cFileName);
+            if (name == u"." || name == u"..") continue;
+            const String path = longFolder + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(WidePtr(path), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW(WidePtr(path));
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveDirectoryW(WidePtr(path));
+            else
+                RemoveTreeBelowTemp(folder + name + u"\\");
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(WidePtr(longFolder));
+}
+
+}  // namespace
+
 TTempFolder::~TTempFolder() {
-    String from = FPath.substr(0, FPath.size() - 1);
-    from.push_back(u'\0');  // the shell wants a list ended by two zeros
-    from.push_back(u'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = WidePtr(from);
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    RemoveTreeBelowTemp(FPath);
 }
 
 }  // namespace uinst::test
