@@ -3,5 +3,5 @@
 if(WIN32 AND TARGET uinst_engine)
     add_executable(extract_bench ${CMAKE_CURRENT_SOURCE_DIR}/extract_bench.cpp
                                  ${PROJECT_SOURCE_DIR}/engine/engine_test_support.cpp)
-    target_link_libraries(extract_bench PRIVATE uinst_engine)
+    target_link_libraries(extract_bench PRIVATE uinst_engine uinst_platform_testing)
 endif()

@@ -10,6 +10,7 @@
 #include "engine/installer_resources.h"
 #include "engine/product_info.h"
 #include "package/setup_package.h"
+#include "platform/file_test_support.h"
 
 namespace uinst::test {
 
@@ -48,16 +49,5 @@ TTestProduct& Product();
 
 std::unique_ptr<TInstaller> MakeInstaller(const String& commandLine, const TFiles& setupFiles = DefaultSetupFiles(),
                                           const TFiles& productFiles = {});
-
-// A folder below the temporary folder that is emptied when the test ends.
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    const String& Path() const { return FPath; }
-
-private:
-    String FPath;
-};
 
 }  // namespace uinst::test

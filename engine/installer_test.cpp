@@ -153,14 +153,25 @@ TEST(InstallerNotifications, ListenersHearTheLastAddedFirstAndFinishSetsTheState
     EXPECT_EQ(installer->Log()[0], u"The installation was cancelled.");
 }
 
+// Counts its runs in a counter that outlives the run.
+class TCountingAction : public TInstallerAction {
+public:
+    static inline int Runs = 0;
+    void Execute() override { ++Runs; }
+};
+
 TEST(InstallerStart, NeedsADestinationAndStartsOnce) {
-    UseTestProduct();
+    TCountingAction::Runs = 0;
+    UseTestProduct([](TTestProduct& p) { p.Classes = {ActionClassOf<TCountingAction>(u"TCountingAction")}; });
     auto installer = MakeInstaller(u"/AUTO=C:\\X", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
     EXPECT_THROW(installer->Start(true), EInstallerInstallError);
+    EXPECT_EQ(TCountingAction::Runs, 0);
     installer->SetDestPath(u"C:\\X");
     installer->Start(true);
     EXPECT_EQ(installer->State(), isFinished);
-    installer->Start(true);  // a second start does nothing
+    EXPECT_EQ(TCountingAction::Runs, 1);
+    installer->Start(true);  // a second start runs nothing again
+    EXPECT_EQ(TCountingAction::Runs, 1);
     EXPECT_EQ(installer->State(), isFinished);
     EXPECT_FALSE(installer->HasErrors());
 }
