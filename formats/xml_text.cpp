@@ -1,5 +1,6 @@
 #include "formats/xml_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/integers.h"
@@ -226,7 +227,11 @@ void TORLTextXMLBuilder::Write(std::string_view bytes) {
 }
 
 void TORLTextXMLBuilder::WriteTabs(int count) {
-    for (int i = 0; i < count; ++i) Write("\t");
+    // Indentation stops growing at a fixed depth: one tab per level would make the text of a deep
+    // document grow with the square of its depth. The reader drops these blanks either way.
+    static constexpr std::string_view kTabs("\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t");
+    static_assert(kTabs.size() == kMaxIndent);
+    Write(kTabs.substr(0, static_cast<size_t>(std::clamp(count, 0, kMaxIndent))));
 }
 
 void TORLTextXMLBuilder::WriteText(StringView text) {

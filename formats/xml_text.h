@@ -55,9 +55,12 @@ private:
     bool FNoCDataEnd = false;
 };
 
-// Writes a document as UTF-8 text XML.
+// Writes a document as UTF-8 text XML. Elements deeper than kMaxIndent levels are indented as
+// that level.
 class TORLTextXMLBuilder {
 public:
+    static constexpr int kMaxIndent = 32;
+
     TORLTextXMLBuilder(const TORLXMLNode& document, TStream& stream, const TORLXMLWriteSettings& settings)
         : FDocument(document), FStream(stream), FSettings(settings) {}
     void Build();
