@@ -96,39 +96,82 @@ void TImage::Draw(HDC dc, const RECT& dest) const {
 
 void SaveBitmapPng(HBITMAP bitmap, const String& fileName) {
     StartGdiPlus();
-    DIBSECTION dib{};
-    if (GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBitsPixel != 32 || !dib.dsBm.bmBits)
-        throw EInstallerGeneralError(u"Only 32-bit pictures are saved.");
-    const int width = dib.dsBm.bmWidth, height = std::abs(dib.dsBmih.biHeight);
-    // Opaque copy: the window's pixels carry no meaningful alpha.
+    BITMAP info{};
+    if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight == 0)
+        throw EInstallerGeneralError(u"The picture cannot be saved.");
+    const int width = info.bmWidth, height = std::abs(info.bmHeight);
+    // Read back top-down in 32 bits, whatever the bitmap's own layout.
+    BITMAPINFO request{};
+    request.bmiHeader.biSize = sizeof(request.bmiHeader);
+    request.bmiHeader.biWidth = width;
+    request.bmiHeader.biHeight = -height;
+    request.bmiHeader.biPlanes = 1;
+    request.bmiHeader.biBitCount = 32;
+    request.bmiHeader.biCompression = BI_RGB;
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
-    std::memcpy(pixels.data(), dib.dsBm.bmBits, pixels.size());
-    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    TWindowDC screen(nullptr);
+    if (GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &request, DIB_RGB_COLORS) == 0)
+        throw EInstallerGeneralError(u"The picture cannot be saved.");
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;  // window pixels carry no alpha
     Gdiplus::GpBitmap* raw = nullptr;
-    const int stride = width * 4;
-    uint8_t* first = pixels.data();
-    if (dib.dsBmih.biHeight > 0) {  // bottom-up: start at the last row with a negative stride
-        first += static_cast<size_t>(height - 1) * stride;
-    }
-    if (Gp::GdipCreateBitmapFromScan0(width, height, dib.dsBmih.biHeight > 0 ? -stride : stride, PixelFormat32bppARGB,
-                                      first, &raw) != Gdiplus::Ok)
+    if (Gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB, pixels.data(), &raw) !=
+        Gdiplus::Ok)
         throw EInstallerGeneralError(u"The picture cannot be saved.");
     std::unique_ptr<Gdiplus::GpImage, TGpImageRelease> image(raw);
     if (Gp::GdipSaveImageToFile(image.get(), WidePtr(fileName), &kPngEncoder, nullptr) != Gdiplus::Ok)
         throw EInstallerGeneralError(u"The picture cannot be saved: " + fileName);
 }
 
+namespace {
+
+// Paints the window and, bottom of the z-order first, its visible children into the DC, each at
+// its place relative to the top window's client area.
+void PrintTree(HWND window, HWND top, HDC dc, bool isTop) {
+    POINT origin{0, 0};
+    MapWindowPoints(window, top, &origin, 1);
+    RECT client{};
+    GetClientRect(window, &client);
+    if (!isTop) {
+        // The child's own frame (borders of edits and viewers) starts left of and above its client area.
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        POINT frameOrigin{frame.left, frame.top};
+        ScreenToClient(top, &frameOrigin);
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, frameOrigin.x, frameOrigin.y, frameOrigin.x + frame.right - frame.left,
+                          frameOrigin.y + frame.bottom - frame.top);
+        SetViewportOrgEx(dc, frameOrigin.x, frameOrigin.y, nullptr);
+        SendMessageW(window, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT);
+        RestoreDC(dc, saved);
+    } else {
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    }
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (IsWindowVisible(*it)) PrintTree(*it, top, dc, false);
+}
+
+}  // namespace
+
 void SaveWindowPng(HWND window, const String& fileName) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    RECT client{};
+    GetClientRect(window, &client);
     void* bits = nullptr;
-    TUniqueBitmap bitmap = CreateDibSection(width, height, &bits);
+    TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &bits);
     if (!bits) throw EInstallerGeneralError(u"Not enough memory for a picture.");
     TWindowDC screen(nullptr);
     HDC dc = CreateCompatibleDC(screen.Get());
     HGDIOBJ old = SelectObject(dc, bitmap.Get());
-    PrintWindow(window, dc, 0);
+    // What the window shows: its surface holds the pixels of every child too. Where nothing can
+    // be read back (no surface), the windows are asked to print themselves.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    {
+        TWindowDC source(window);
+        BitBlt(dc, 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
+    }
+    if (!IsWindowVisible(window)) PrintTree(window, window, dc, true);
     GdiFlush();
     SelectObject(dc, old);
     DeleteDC(dc);

@@ -28,7 +28,8 @@ private:
 
 // Writes the pixels of a 32-bit DIB section as a PNG file.
 void SaveBitmapPng(HBITMAP bitmap, const String& fileName);
-// Draws the window with PrintWindow into a bitmap and saves it as PNG.
+// Draws the client area of the window and its child windows into a bitmap and saves it as PNG
+// (the frame is left out: the system draws it, and not at all without a display).
 void SaveWindowPng(HWND window, const String& fileName);
 
 }  // namespace uinst

@@ -301,8 +301,16 @@ void TInstallerPage::Layout() {
         if (c->Align == TAlign::Client)
             move(c->Handle, RECT{area.left + s(c->Margins.left), area.top + s(c->Margins.top),
                                  area.right - s(c->Margins.right), area.bottom - s(c->Margins.bottom)});
-        else if (c->Align == TAlign::None)
-            move(c->Handle, s.Bounds(c->Design.left, c->Design.top, c->Design.right, c->Design.bottom));
+        else if (c->Align == TAlign::None) {
+            RECT r = s.Bounds(c->Design.left, c->Design.top, c->Design.right, c->Design.bottom);
+            // A label that fits its text keeps off the labels below it (labels here are opaque).
+            if (c->FitText)
+                r.bottom = std::min(
+                    r.bottom,
+                    r.top + static_cast<LONG>(
+                                MeasureText(c->Handle, FFonts.Get(c->FontPoints, c->Bold), r.right - r.left, true).cy));
+            move(c->Handle, r);
+        }
     }
 }
 
@@ -352,6 +360,7 @@ void TInstallerPageFullScreen::CreateControls() {
     FBody = &CreateLabel(RECT{210, 61, 400, 240}, u"L2", true);
     FHeading = &CreateLabel(RECT{210, 22, 400, 50}, u"L1", true);
     FHeading->FontPoints = 11;
+    FHeading->FitText = true;
     ApplyFont(*FHeading);
 }
 

@@ -77,7 +77,7 @@ struct TPageControl {
     TAlign Align = TAlign::None;
     RECT Margins{};        // left, top, right, bottom, for aligned controls
     bool FitText = false;  // height (and for links width) from the text
-    int FontPoints = 9;
+    int FontPoints = 8;
     bool Bold = false;
     COLORREF TextColor = CLR_INVALID;  // the palette's text colour when invalid
     std::function<void()> OnClick;

@@ -131,12 +131,14 @@ void TInstallerPageSetup::OptionsClick() {
 
 void TInstallerPageSetup::ModeClick() {
     auto& product = Installer->ProductInfo();
-    if (FPortable->Checked()) {
+    // The choice is taken before the folder moves: moving refreshes the boxes from the options.
+    const bool portable = FPortable->Checked();
+    if (portable) {
         if (Installer->IsInProgramFiles()) SetPath(product.GetPortablePath());
     } else if (SameText(Installer->DestPath(), product.GetPortablePath())) {
         SetPath(product.GetDefaultPath());
     }
-    Installer->SetOption(ioPortable, FPortable->Checked());
+    Installer->SetOption(ioPortable, portable);
     Refresh();
 }
 

@@ -91,6 +91,7 @@ void TInstallerPageCustomFinish::Prepare() {
         FBody->SetText(GetText(u"E2"));
     }
     Layout();
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TInstallerPageFinish::CreateControls() {
