@@ -17,6 +17,7 @@
 #include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
+#include "formats/localization.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/message_window.h"
@@ -24,6 +25,8 @@
 #include "platform/seams.h"
 
 namespace uinst {
+
+TWizardRunner WizardRunner;
 
 namespace {
 
@@ -88,8 +91,16 @@ int RunJob(const String& params) {
     RunLogLine(u"Language: " + installer->Resources().LanguageName());
 
     if (!installer->Options().Has(ioSilent)) {
-        ShowErrorBox(u"This build of the setup program has no wizard window yet. Run it with /AUTO /SILENT.");
-        return kExitFailure;
+        if (!WizardRunner) {
+            ShowErrorBox(u"This build of the setup program has no wizard window. Run it with /AUTO /SILENT.");
+            return kExitFailure;
+        }
+        const int code = WizardRunner();
+        RunLogLine(code == kExitSuccess     ? u"The run succeeded"
+                   : code == kExitCancelled ? u"The run was cancelled"
+                                            : u"The run failed");
+        for (int i = 0; i < installer->Log().Count(); ++i) RunLogLine(u"Error: " + installer->Log()[i]);
+        return code;
     }
     installer->Start(true);
     if (installer->HasErrors()) throw EInstallerInstallError(installer->Log().Text());
@@ -101,6 +112,7 @@ int RunJob(const String& params) {
 }  // namespace
 
 int RunSetup() {
+    SetLocalizationWindowNotifier([] { SendToProcessWindows(WM_ORL_LOCALIZATIONCHANGED); });
     const String params = TORLCommandLineProcessor::ParamsLine();
     String logFile;
     if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) OpenRunLog(logFile);

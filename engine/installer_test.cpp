@@ -121,16 +121,6 @@ TEST(InstallerFinalActions, RunEntriesDefaultOnOnlyForAutomaticUpdatesWithRun) {
     EXPECT_EQ(started.size(), 2u);
 }
 
-class TRecorder : public IInstallerNotify {
-public:
-    std::vector<std::pair<int, intptr_t>> Events;
-    std::vector<String> Texts;
-    void Notify(int code, intptr_t param) override {
-        Events.emplace_back(code, param);
-        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
-    }
-};
-
 TEST(InstallerNotifications, ListenersHearTheLastAddedFirstAndFinishSetsTheState) {
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=C:\\X");

@@ -210,15 +210,6 @@ TEST_F(ShortcutsRun, AnUnchangedShortcutIsLeftAloneAndAChangedOneReplaced) {
     EXPECT_EQ(GetShellLinkTarget(link), Dest.Path() + u"Player.exe");
 }
 
-// Hears the status texts of a run.
-class TStatusRecorder : public IInstallerNotify {
-public:
-    std::vector<String> Texts;
-    void Notify(int code, intptr_t param) override {
-        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
-    }
-};
-
 TEST(ShortcutsAction, ReportsItsStatusAndProgress) {
     UseTestProduct();
     TTempFolder dest;
@@ -231,7 +222,7 @@ TEST(ShortcutsAction, ReportsItsStatusAndProgress) {
         "</Shortcuts></product></install>";
     setup[1].second += "A2=Creating shortcuts\r\n";  // [Common] is the last section
     auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT", setup);
-    TStatusRecorder recorder;
+    TNotifyRecorder recorder;
     installer->AddListener(&recorder);
     TInstallerActionShortcuts action;
     std::vector<int> steps;
