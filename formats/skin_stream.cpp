@@ -212,7 +212,9 @@ public:
         Byte(0);
     }
     void Object(const TORLStreamObject& object) {
-        if (object.Flags) {
+        // A class name of 240 characters or more starts with a byte that reads as a prefix, so
+        // it gets an empty prefix of its own.
+        if (object.Flags || object.ClassName.size() >= 0xF0) {
             Byte(static_cast<uint8_t>(0xF0 | (object.Flags & 0x0F)));
             if (object.Flags & 2) Value(TORLStreamValue::FromInteger(object.ChildPos));
         }

@@ -116,6 +116,12 @@ TEST(SkinStream, WriterRoundTrips) {
     EXPECT_EQ(root.Properties[8].Value.Type, vaLString);
     EXPECT_EQ(root.Properties[9].Value.Type, vaWString);
 
+    // A class name long enough to look like a prefix byte.
+    TORLStreamObject longName;
+    longName.ClassName = String(250, u'T');
+    const Bytes longBytes = WriteSkinStream(longName);
+    EXPECT_EQ(ReadSkinStream(longBytes.data(), longBytes.size()), longName);
+
     TORLStreamObject bad;
     EXPECT_THROW(WriteSkinStream(bad), ESkinStreamError);  // no class name
     bad.ClassName = u"\u0436";
