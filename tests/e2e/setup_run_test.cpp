@@ -31,11 +31,14 @@ TEST(SetupRun, UpdateOfAnEmptyFolderFailsWithExitCodeOne) {
     EXPECT_TRUE(Contains(run.Log, u"Error box: Cannot install update on v0.00")) << StringToUtf8(run.Log);
 }
 
-TEST(SetupRun, InteractiveRunSaysTheWizardIsMissing) {
-    TTempFolder dest(u"e2e interactive");
+TEST(SetupRun, AnAutomaticRunWithItsWindowInstallsAndClosesByItself) {
+    TTempFolder dest(u"e2e automatic with window");
+    ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO=\"" + dest.Path() + u"\"");
-    EXPECT_EQ(run.ExitCode, 1u);
-    EXPECT_TRUE(Contains(run.Log, u"no wizard window")) << StringToUtf8(run.Log);
+    EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
+    EXPECT_TRUE(FileExists(dest.Path() + u"ORVO.exe"));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Uninstall.exe"));
+    ForgetInstallation();
 }
 
 TEST(SetupRun, ElevatedCopyAsksTheParentWindowToStartTheRunEntries) {
