@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/paths.h"
 #include "base/string_list.h"
+#include "platform/files.h"
+#include "platform/os_error.h"
 
 namespace uinst {
 
@@ -14,12 +17,24 @@ std::mutex gLock;
 HANDLE gFile = INVALID_HANDLE_VALUE;
 }  // namespace
 
-bool OpenRunLog(const String& fileName) {
+bool OpenRunLog(const String& fileName, String& error) {
     std::lock_guard<std::mutex> lock(gLock);
     if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
-    gFile = CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    return gFile != INVALID_HANDLE_VALUE;
+    gFile = INVALID_HANDLE_VALUE;
+    error.clear();
+    // An unattended run has no other output: the folder of the log is made when it is missing.
+    const String full = GetFullPath(fileName);
+    uint32_t code = ERROR_SUCCESS;
+    if (full.empty()) {
+        code = GetLastError();
+    } else if (ForceFolders(ExtractFilePath(full), code)) {
+        gFile = CreateFileW(WidePtr(LongPathName(full)), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (gFile == INVALID_HANDLE_VALUE) code = GetLastError();
+    }
+    if (gFile != INVALID_HANDLE_VALUE) return true;
+    error = SysErrorMessage(code == ERROR_SUCCESS ? ERROR_INVALID_NAME : code);
+    return false;
 }
 
 void CloseRunLog() {

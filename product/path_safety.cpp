@@ -43,7 +43,7 @@ String ResolveEntryBelow(const String& folder, StringView entry, TLinkCheckCache
                 continue;
             }
         }
-        const DWORD attributes = GetFileAttributesW(WidePtr(step));
+        const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(step)));
         const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
         if (cache) cache->emplace(std::move(step), link);
         if (link) return String();
