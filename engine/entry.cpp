@@ -18,6 +18,7 @@
 #include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
+#include "formats/localization.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/message_window.h"
@@ -121,6 +122,7 @@ int RunJob(const String& params) {
 }  // namespace
 
 int RunSetup() {
+    SetLocalizationWindowNotifier([] { SendToProcessWindows(WM_ORL_LOCALIZATIONCHANGED); });
     const String params = TORLCommandLineProcessor::ParamsLine();
     SuppressMessageBoxes(TORLCommandLineProcessor::HasSwitch(params, kSuppressSwitch));
     String logFile;
