@@ -66,6 +66,20 @@ bool ForceFolders(const String& folder, uint32_t& error) {
     return false;
 }
 
+String StartablePath(const String& path) {
+    if (path.size() < MAX_PATH) return path;
+    String buffer(32768, u'\0');
+    const DWORD n = GetShortPathNameW(WidePtr(LongPathName(path)), WidePtr(buffer), 32768);
+    if (n == 0 || n >= 32768) return path;
+    buffer.resize(n);
+    // The answer keeps the prefix of the question, which the loader does not take.
+    if (buffer.compare(0, 8, u"\\\\?\\UNC\\") == 0)
+        buffer = u"\\\\" + buffer.substr(8);
+    else if (buffer.compare(0, 4, u"\\\\?\\") == 0)
+        buffer.erase(0, 4);
+    return buffer.size() < MAX_PATH ? buffer : path;
+}
+
 bool FileExists(StringView path) {
     const String p(path);
     const DWORD a = GetFileAttributesW(WidePtr(LongPathName(p)));

@@ -18,6 +18,9 @@ String GetCurrentFolder();
 // Creates a folder (a full path) and its missing parents. False with the system's error code
 // when a level cannot be made; a folder that exists already is success.
 bool ForceFolders(const String& folder, uint32_t& error);
+// A path under which the system can start the program: a path of MAX_PATH characters or more in
+// its short (8.3) form when the volume keeps one that is shorter, else the path as it is.
+String StartablePath(const String& path);
 bool FileExists(StringView path);
 bool DirectoryExists(StringView path);
 // The size of a file in bytes; 0 when it cannot be read.
