@@ -138,7 +138,7 @@ void TInstallerUpdateTaskUpdateConfigs::RenameIfExists(const String& folder, Str
     const String from = folder + String(oldName);
     if (!FileExists(from)) return;
     const String to = folder + String(newName);
-    if (!MoveFileW(WidePtr(from), WidePtr(to))) RaiseLastOSError(from + u" -> " + to);
+    if (!MoveFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)))) RaiseLastOSError(from + u" -> " + to);
 }
 
 void TInstallerUpdateTaskUpdateConfigs::MarkIfExists(TORLStringList* list, const String& path) {
