@@ -13,6 +13,7 @@
 #include "engine/file_list.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "product/backup_archive.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
@@ -64,10 +65,16 @@ bool WaitForProcessesNamed(StringView name, DWORD timeoutMs) {
     }
 }
 
-TRunResult RunUninstaller(const String& dest, const String& parameters) {
+// Runs the uninstaller and waits for it as a caller would; `present` receives the files of
+// `watched` that still existed when that wait ended.
+TRunResult RunUninstaller(const String& dest, const String& parameters, const std::vector<String>& watched = {},
+                          std::vector<String>* present = nullptr) {
     const String log = dest + u"..\\uninstall e2e.log";
     DeleteFileW(WidePtr(log));
     TRunResult run = RunProgram(dest + u"Uninstall.exe", parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"");
+    if (present)
+        for (const String& file : watched)
+            if (FileExists(file)) present->push_back(file);
     EXPECT_TRUE(WaitForProcessesNamed(u"Uninstall.exe", 120000)) << "the uninstaller did not end";
     run.Log = ReadTextFile(log);
     DeleteFileW(WidePtr(log));
@@ -186,8 +193,13 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     ASSERT_TRUE(
         TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
 
-    const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT");
-    EXPECT_EQ(run.ExitCode, 0u);
+    std::vector<String> watched, present;
+    for (const char16_t* file : {u"ORVO.exe", u"Elevator.exe", u"Readme.txt", u"Uninstall.dat", u"Skins\\Amber.ocs4"})
+        watched.push_back(dest.Path() + file);
+    const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT", watched, &present);
+    EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
+    // The caller's wait ends after the work, not when the uninstaller has moved to the temporary folder.
+    EXPECT_TRUE(present.empty()) << StringToUtf8(present.empty() ? String() : present.front());
     EXPECT_TRUE(Contains(run.Log, u"restarted from the temporary folder")) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"Mode: uninstall")) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"The run succeeded")) << StringToUtf8(run.Log);
@@ -213,6 +225,26 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
                                   std::back_inserter(changed));
     EXPECT_TRUE(changed.empty()) << StringToUtf8(changed.empty() ? String() : changed.front()) << " and "
                                  << changed.size() - (changed.empty() ? 0 : 1) << " more";
+}
+
+TEST(Removal, AFileThatCannotBeRemovedFailsTheRemoval) {
+    TScratchFolder dest(u"removal locked");
+    ForgetInstallation();
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);
+    const String held = dest.Path() + u"Readme.txt";
+    {
+        // Open without delete sharing: the file can neither be deleted nor moved aside.
+        TUniqueFile file(CreateFileW(WidePtr(held), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT");
+        EXPECT_EQ(run.ExitCode, 1u) << StringToUtf8(run.Log);
+        EXPECT_TRUE(Contains(run.Log, held)) << StringToUtf8(run.Log);
+        EXPECT_FALSE(Contains(run.Log, u"The run succeeded")) << StringToUtf8(run.Log);
+    }
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Uninstall.exe"));  // kept, so the removal can be run again
+    EXPECT_FALSE(FileExists(dest.Path() + u"ORVO.exe"));
+    ForgetInstallation();
 }
 
 }  // namespace
