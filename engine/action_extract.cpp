@@ -5,6 +5,7 @@
 #include "engine/installer.h"
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
+#include "platform/seams.h"
 
 namespace uinst {
 
@@ -19,8 +20,10 @@ void TInstallerActionExtract::Execute() {
         SetProgress((i + 1) * 100 / count);
         ExtractFile(*files[static_cast<size_t>(i)]);
     }
+    Seams().Checkpoint(u"extracted");
     SetStatus(GetCommonText(u"A7"));
     RegisterUninstaller(Installer->DestPath(), files);
+    Seams().Checkpoint(u"registered");
 }
 
 }  // namespace uinst

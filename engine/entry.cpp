@@ -156,6 +156,7 @@ int RunSetup() {
     String logFile;
     if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) OpenRunLog(logFile);
     SuppressMessageBoxes(TORLCommandLineProcessor::HasSwitch(params, kSuppressSwitch));
+    InstallFaultSeamsFromEnvironment();
     RunLogLine(u"Command line: " + params);
 
     int exitCode = kExitFailure;

@@ -19,6 +19,7 @@ class TInstallerResources;
 class TInstallerThread;
 class TMessageWindow;
 class TORLIniFile;
+class TRunJournal;
 
 class TInstaller {
 public:
@@ -50,7 +51,10 @@ public:
     bool HasErrors() const { return !FLog.Empty(); }
     HWND Handle() const;
 
+    // Rolls back what an interrupted earlier run into the destination left, then starts the
+    // worker; an installation run is journaled (see TRunJournal) unless switched off.
     void Start(bool wait);
+    void SetJournaled(bool value) { FJournaled = value; }
     void FreeThread();
     void RunFinalActions();
 
@@ -78,6 +82,8 @@ private:
     std::unique_ptr<TInstallerResources> FResources;
     TInstallerState FState = isIdle;
     std::unique_ptr<TInstallerThread> FThread;
+    std::unique_ptr<TRunJournal> FJournal;
+    bool FJournaled = true;
 };
 
 // The installer of the process; set while one exists.

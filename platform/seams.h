@@ -24,6 +24,9 @@ struct TShellRequest {
     String Directory;
 };
 
+// File operations that the fault seam can make fail.
+enum class TFileOperation { foCreate, foWrite, foMove, foDelete };
+
 struct TSeams {
     std::function<TOSVersion()> OSVersion;
     std::function<bool()> IsUserAdmin;
@@ -33,6 +36,10 @@ struct TSeams {
     std::function<bool(const TShellRequest&)> ShellOpen;
     std::function<void(uint32_t milliseconds)> Sleep;
     std::function<uint64_t()> TickCount;
+    // Before a file operation of the installation: 0 to go on, or the system error it fails with.
+    std::function<uint32_t(TFileOperation)> FileFault;
+    // A named step of a run has been reached ("deleted", "extracted", "registered").
+    std::function<void(StringView step)> Checkpoint;
 };
 
 TSeams& Seams();
@@ -50,6 +57,12 @@ private:
     F& FSlot;
     F FSaved;
 };
+
+// Test runs of the whole program set the fault seams through the environment:
+//   UINST_TEST_FAULT=OPERATION:N:ERROR  the Nth create, write, move or delete fails with ERROR
+//   UINST_TEST_END_AT=STEP              the process ends with exit code 99 at that checkpoint
+void InstallFaultSeamsFromEnvironment();
+inline constexpr int kCheckpointExitCode = 99;
 
 // Version tests of the platform, computed from the OSVersion seam.
 bool IsWindowsVistaOrLater();
