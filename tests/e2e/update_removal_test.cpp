@@ -22,14 +22,6 @@
 namespace uinst::e2e {
 namespace {
 
-void Write(const String& path, const std::string& text) {
-    // Parents first: the test builds small trees of an older installation.
-    String folder = ExtractFilePath(path);
-    for (size_t i = 3; i < folder.size(); ++i)
-        if (folder[i] == u'\\') CreateDirectoryW(WidePtr(folder.substr(0, i)), nullptr);
-    WriteFileBytes(path, text.data(), text.size());
-}
-
 std::vector<String> BackupArchives(const String& dest) {
     std::vector<String> found;
     WIN32_FIND_DATAW data;
@@ -85,25 +77,6 @@ String AppData() {
     return GetSpecialFolder(CSIDL_APPDATA);
 }
 
-// Every file of the C: drive outside the Windows folder and the temporary folders, with its size
-// and time: what an installation and its removal may not leave changed.
-std::vector<String> DriveListing() {
-    TORLStringList files;
-    FindFiles(u"C:\\", GetSpecialFolder(CSIDL_WINDOWS), files);
-    const String temp = UpperCase(GetTempFolder());
-    std::vector<String> listing;
-    for (int i = 0; i < files.Count(); ++i) {
-        const String upper = UpperCase(files[i]);
-        if (upper.rfind(temp, 0) == 0 || upper.find(u"\\TEMP\\") != String::npos) continue;
-        WIN32_FILE_ATTRIBUTE_DATA info{};
-        GetFileAttributesExW(WidePtr(files[i]), GetFileExInfoStandard, &info);
-        listing.push_back(files[i] + u" " + Utf8ToString(std::to_string(info.nFileSizeLow)) + u" " +
-                          Utf8ToString(std::to_string(info.ftLastWriteTime.dwLowDateTime)));
-    }
-    std::sort(listing.begin(), listing.end());
-    return listing;
-}
-
 TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     TScratchFolder dest(u"update 3900");
     ForgetInstallation();
@@ -111,19 +84,19 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     const String newProfile = AppData() + u"ORVO\\";
     RemoveTree(oldProfile);
     RemoveTree(newProfile);
-    Write(dest.Path() + u"ORVO3.ini", "[System]\r\nVersion=3900\r\nUserMode=1\r\n");
-    Write(dest.Path() + u"ORVO3.exe", "old player");
-    Write(dest.Path() + u"Plugins\\mine\\mine.dll", "user plug-in");
-    Write(dest.Path() + u"\u041c\u0443\u0437\u044b\u043a\u0430.txt", "cyrillic");
-    Write(oldProfile + u"ORVO3.ini", "[Player]\r\nVolume=7\r\n");
-    Write(oldProfile + u"ORVO3-cat.db", "library");
+    WriteTextFile(dest.Path() + u"ORVO3.ini", "[System]\r\nVersion=3900\r\nUserMode=1\r\n");
+    WriteTextFile(dest.Path() + u"ORVO3.exe", "old player");
+    WriteTextFile(dest.Path() + u"Plugins\\mine\\mine.dll", "user plug-in");
+    WriteTextFile(dest.Path() + u"\u041c\u0443\u0437\u044b\u043a\u0430.txt", "cyrillic");
+    WriteTextFile(oldProfile + u"ORVO3.ini", "[Player]\r\nVolume=7\r\n");
+    WriteTextFile(oldProfile + u"ORVO3-cat.db", "library");
     {
         auto key = TRegistryKey::Create(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO3",
                                         KEY_ALL_ACCESS | KEY_WOW64_32KEY);
         key.WriteString(u"InstallPath", dest.Path());
     }
     const String desktopLink = GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO3.lnk";
-    Write(desktopLink, "link");
+    WriteTextFile(desktopLink, "link");
 
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -156,9 +129,9 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
 
 TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
     TScratchFolder dest(u"update portable");
-    Write(dest.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
-    Write(dest.Path() + u"Profile\\ORVO.ini", "[Player]\r\nVolume=3\r\n");
-    Write(dest.Path() + u"Skins\\Mine.ocs4", "user skin");
+    WriteTextFile(dest.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
+    WriteTextFile(dest.Path() + u"Profile\\ORVO.ini", "[Player]\r\nVolume=3\r\n");
+    WriteTextFile(dest.Path() + u"Skins\\Mine.ocs4", "user skin");
     for (int run = 1; run <= 6; ++run) {
         const TRunResult result = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
         ASSERT_EQ(result.ExitCode, 0u) << StringToUtf8(result.Log);
@@ -177,7 +150,7 @@ TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
     EXPECT_EQ(config.ReadInteger(u"System", u"Version", 0), 5030);
 
     TScratchFolder noBackup(u"update without backup");
-    Write(noBackup.Path() + u"ORVO.ini", "[System]\r\nVersion=5020\r\nUserMode=0\r\n");
+    WriteTextFile(noBackup.Path() + u"ORVO.ini", "[System]\r\nVersion=5020\r\nUserMode=0\r\n");
     ASSERT_EQ(RunSetup(u"/AUTO \"" + noBackup.Path() + u"\" /SILENT /NOBACKUP").ExitCode, 0u);
     EXPECT_FALSE(DirectoryExists(noBackup.Path() + u"!Backup"));
 }
@@ -189,7 +162,7 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);  // an update: one backup
     ASSERT_EQ(BackupArchives(dest.Path()).size(), 1u);
-    Write(dest.Path() + u"Profile\\mine.txt", "user data");
+    WriteTextFile(dest.Path() + u"Profile\\mine.txt", "user data");
     ASSERT_TRUE(
         TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
 
