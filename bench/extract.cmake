@@ -1,7 +1,6 @@
 # Extraction against a plain writer of the same bytes: a self-timing Windows program (no Google
 # Benchmark for Windows here), run by hand under Wine. Not a ctest entry.
 if(WIN32 AND TARGET uinst_engine)
-    add_executable(extract_bench ${CMAKE_CURRENT_SOURCE_DIR}/extract_bench.cpp
-                                 ${PROJECT_SOURCE_DIR}/engine/engine_test_support.cpp)
-    target_link_libraries(extract_bench PRIVATE uinst_engine)
+    add_executable(extract_bench ${CMAKE_CURRENT_SOURCE_DIR}/extract_bench.cpp)
+    target_link_libraries(extract_bench PRIVATE uinst_engine_testing)
 endif()

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace uinst {
 namespace {
 
@@ -101,6 +106,19 @@ TEST(BuiltCommandLines, ElevationAndUninstallerRestartParseBack) {
     EXPECT_EQ(ValueOf(restarted, u"PATH"), u"C:\\Program Files\\ORVO\\");
     EXPECT_TRUE(P::HasSwitch(restarted, u"SILENT"));
 }
+
+#ifdef _WIN32
+TEST(CommandLine, ParamsLineOfTheRealProcess) {
+    // The arguments of a test run hold no spaces, so they are the parameters joined by spaces.
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    ASSERT_NE(args, nullptr);
+    String expected;
+    for (int i = 1; i < count; ++i) expected += (i > 1 ? u" " : u"") + FromWide(args[i]);
+    LocalFree(args);
+    EXPECT_EQ(TORLCommandLineProcessor::ParamsLine(), expected);
+}
+#endif
 
 }  // namespace
 }  // namespace uinst

@@ -18,6 +18,7 @@
 #include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
+#include "formats/localization.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/message_window.h"
@@ -152,6 +153,7 @@ int RunJob(const String& params) {
 }  // namespace
 
 int RunSetup() {
+    SetLocalizationWindowNotifier([] { SendToProcessWindows(WM_ORL_LOCALIZATIONCHANGED); });
     const String params = TORLCommandLineProcessor::ParamsLine();
     String logFile;
     if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) OpenRunLog(logFile);

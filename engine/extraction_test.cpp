@@ -116,7 +116,6 @@ TEST(Extraction, LockedTargets) {
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SUPPRESSMSGBOXES");
     SuppressMessageBoxes(true);
-    TInstallerExtractHelper& helper = installer->ExtractHelper();
     const String target = dest.Path() + u"Player.exe";
     TInstallerScriptFile entry;
     entry.Name = u"$DEST\\Player.exe";

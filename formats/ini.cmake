@@ -1,9 +1,6 @@
 # INI files and language files.
 add_library(uinst_ini STATIC ini_file.cpp localization.cpp)
 target_link_libraries(uinst_ini PUBLIC uinst_base)
-if(WIN32)
-    target_link_libraries(uinst_ini PRIVATE user32)
-endif()
 if(UINST_FUZZ)
     # Coverage feedback for the fuzz targets that link it.
     target_compile_options(uinst_ini PRIVATE -fsanitize=fuzzer-no-link,address)

@@ -178,25 +178,19 @@ void TORLLocalization::RemoveListener(IORLLocalizationListener* listener) {
     FListeners.erase(std::remove(FListeners.begin(), FListeners.end(), listener), FListeners.end());
 }
 
-#ifdef _WIN32
 namespace {
-BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    return TRUE;
+TLocalizationWindowNotifier& WindowNotifier() {
+    static TLocalizationWindowNotifier notifier;
+    return notifier;
 }
 }  // namespace
-#endif
+
+void SetLocalizationWindowNotifier(TLocalizationWindowNotifier notifier) {
+    WindowNotifier() = std::move(notifier);
+}
 
 void TORLLocalization::NotifyWindows() {
-#ifdef _WIN32
-    // Collected first: a window that handles the message may open or close others.
-    std::vector<HWND> windows;
-    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows)
-        if (IsWindow(window)) SendMessageW(window, WM_ORL_LOCALIZATIONCHANGED, 0, 0);
-#endif
+    if (const auto& notifier = WindowNotifier()) notifier();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -80,8 +80,8 @@ public:
     void RemoveListener(IORLLocalizationListener* listener);
 
 protected:
-    // Sends WM_ORL_LOCALIZATIONCHANGED to the process's top-level windows, in the screen's window
-    // order (Windows); nothing elsewhere.
+    // Tells the process's windows through the notifier that the program set (on Windows it sends
+    // them WM_ORL_LOCALIZATIONCHANGED); nothing when none is set.
     virtual void NotifyWindows();
 
 private:
@@ -91,6 +91,11 @@ private:
     std::recursive_mutex FListenersLock;
     std::vector<IORLLocalizationListener*> FListeners;
 };
+
+// How a language change reaches the process's windows. This layer knows no windows: the program
+// sets a notifier at start-up, and every localization object calls it.
+using TLocalizationWindowNotifier = std::function<void()>;
+void SetLocalizationWindowNotifier(TLocalizationWindowNotifier notifier);
 
 // The process's one localization object, created empty and unbound on first use.
 TORLLocalization& SharedLocalization();

@@ -8,10 +8,6 @@
 
 #include "base/code_page.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace uinst {
 namespace {
 
@@ -172,30 +168,16 @@ TEST_F(LocalizationTest, ListenersAreToldInStages) {
     EXPECT_EQ(journal, "windows ");
 }
 
-#ifdef _WIN32
-int gMessagesSeen = 0;
-
-LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ORL_LOCALIZATIONCHANGED && wParam == 0 && lParam == 0) ++gMessagesSeen;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-TEST_F(LocalizationTest, WindowsOfTheProcessHearOfTheChange) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = CountingWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"uinst_localization_test";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                  windowClass.hInstance, nullptr);
-    if (!window) GTEST_SKIP() << "no window station";
-    gMessagesSeen = 0;
+TEST_F(LocalizationTest, TheWindowNotifierHearsEachChangeOnce) {
+    int calls = 0;
+    SetLocalizationWindowNotifier([&calls] { ++calls; });
     TORLLocalization lng;
     lng.LangChanged();
-    EXPECT_EQ(gMessagesSeen, 1);
-    DestroyWindow(window);
+    EXPECT_EQ(calls, 1);
+    SetLocalizationWindowNotifier(nullptr);
+    lng.LangChanged();
+    EXPECT_EQ(calls, 1);
 }
-#endif
 
 TEST_F(LocalizationTest, LanguageInfoAndIcon) {
     TORLIniFile ini;

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "platform/os_error.h"
 
@@ -114,6 +115,22 @@ void RunOnMainThread(const std::function<void()>& function) {
     TCall call{&function, nullptr};
     SendMessageW(gCallWindow->Handle(), kCallMessage, 0, reinterpret_cast<LPARAM>(&call));
     if (call.Error) std::rethrow_exception(call.Error);
+}
+
+namespace {
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+void SendToProcessWindows(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::vector<HWND> windows;
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows)
+        if (IsWindow(window)) SendMessageW(window, message, wParam, lParam);
 }
 
 }  // namespace uinst

@@ -36,6 +36,10 @@ bool WaitWithMessages(HANDLE handle, DWORD timeoutMs = INFINITE);
 // Sleeps while dispatching sent messages.
 void SleepWithMessages(DWORD milliseconds);
 
+// Sends the message (both parameters 0 unless given) to the process's top-level windows, in the
+// screen's window order. Collected first: a window that handles it may open or close others.
+void SendToProcessWindows(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
 // The synchronised call: the main thread creates the call window once; any thread may then run a
 // function on the main thread and wait for it. Exceptions travel back to the caller.
 void InitializeMainThreadCalls();

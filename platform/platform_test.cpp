@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "base/paths.h"
-#include "engine/command_line.h"
 #include "platform/files.h"
+#include "platform/message_window.h"
 #include "platform/os_error.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
@@ -58,15 +58,29 @@ TEST(Platform, FilesInTheTemporaryFolder) {
     }
 }
 
-TEST(Platform, ParamsLineOfTheRealProcess) {
-    // The arguments of a test run hold no spaces, so they are the parameters joined by spaces.
-    int count = 0;
-    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-    ASSERT_NE(args, nullptr);
-    String expected;
-    for (int i = 1; i < count; ++i) expected += (i > 1 ? u" " : u"") + FromWide(args[i]);
-    LocalFree(args);
-    EXPECT_EQ(TORLCommandLineProcessor::ParamsLine(), expected);
+int gMessagesSeen = 0;
+constexpr UINT kTestMessage = WM_USER + 77;
+
+LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTestMessage && wParam == 3 && lParam == 4) ++gMessagesSeen;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(Platform, TopLevelWindowsOfTheProcessHearAMessageOnce) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CountingWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"uinst_platform_test";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    gMessagesSeen = 0;
+    SendToProcessWindows(kTestMessage, 3, 4);
+    EXPECT_EQ(gMessagesSeen, 1);
+    DestroyWindow(window);
+    SendToProcessWindows(kTestMessage, 3, 4);
+    EXPECT_EQ(gMessagesSeen, 1);
 }
 
 }  // namespace

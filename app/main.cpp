@@ -1,4 +1,5 @@
-// uInstaller.exe: the setup program of the ORVO music player.
+// uInstaller.exe: the setup program of the ORVO music player. The composition root: the one place
+// that puts the engine and the product (and the wizard) together.
 #include <windows.h>
 
 #include "engine/entry.h"
