@@ -19,6 +19,7 @@ void TInstallerActionExtract::Execute() {
     for (int i = 0; i < count; ++i) {
         SetProgress((i + 1) * 100 / count);
         ExtractFile(*files[static_cast<size_t>(i)]);
+        if (i == count / 2) Seams().Checkpoint(u"extracting");
     }
     Seams().Checkpoint(u"extracted");
     SetStatus(GetCommonText(u"A7"));

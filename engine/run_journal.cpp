@@ -122,7 +122,10 @@ bool DeleteTree(const String& folder) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!IsFolder(attributes)) {
         SetFileAttributesW(WidePtr(path), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileW(WidePtr(path)) != 0;
+        if (DeleteFileW(WidePtr(path))) return true;
+        // A set-aside program that is still running: out of the way now, gone at the next restart.
+        DeleteOrDefer(path);
+        return !PathExists(path);
     }
     bool ok = true;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -485,6 +488,8 @@ void TRunJournal::Commit() {
         if (record[0] == u"base" && record.size() > 1) bases.push_back(record[1]);
     FFile.Reset();
     FChanges = 0;
+    // The staging area first: a commit cut short leaves the journal that says to finish it.
+    DeleteTree(FFolder + kStagingName);
     if (DeleteTree(FFolder))
         for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(bases[i]));
 }
@@ -492,7 +497,11 @@ void TRunJournal::Commit() {
 bool TRunJournal::RecoverInterrupted(const String& destPath) {
     const String folder = FolderFor(destPath);
     const String fileName = folder + String(kFileName);
-    if (!FileExists(fileName)) return false;
+    if (!FileExists(fileName)) {
+        // A journal folder without its journal: one that was never written to.
+        if (DirectoryExists(folder)) DeleteTree(folder);
+        return false;
+    }
     std::unique_ptr<TRunJournal> journal(new TRunJournal(destPath, folder));
     bool committed = false;
     for (const auto& record : ReadRecords(fileName)) committed = committed || record[0] == u"commit";

@@ -38,7 +38,8 @@ struct TSeams {
     std::function<uint64_t()> TickCount;
     // Before a file operation of the installation: 0 to go on, or the system error it fails with.
     std::function<uint32_t(TFileOperation)> FileFault;
-    // A named step of a run has been reached ("deleted", "extracted", "registered").
+    // A named step of a run has been reached ("deleted", "extracting" (half the files written),
+    // "extracted", "registered").
     std::function<void(StringView step)> Checkpoint;
 };
 

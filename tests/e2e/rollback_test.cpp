@@ -157,25 +157,28 @@ TEST(Rollback, ARunEndedAfterItsDeletionsIsRolledBackByTheNextStart) {
     const auto before = Tree(dest);
     const auto entry = EntryValues(u"ORVO");
 
-    // The process ends after the old files have gone, as a crash or a power cut would end it.
-    {
-        TEnvironmentOverride end(L"UINST_TEST_END_AT", L"deleted");
-        const TRunResult run = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
-        ASSERT_EQ(run.ExitCode, 99u) << StringToUtf8(run.Log);
+    // The process ends at a step of the update, as a crash or a power cut would end it. The next
+    // start undoes that run first; it then fails too and is rolled back in its turn, so the
+    // folder shows the state before both runs.
+    for (const wchar_t* step : {L"deleted", L"extracting", L"registered"}) {
+        SCOPED_TRACE(StringToUtf8(FromWide(step)));
+        {
+            TEnvironmentOverride end(L"UINST_TEST_END_AT", step);
+            const TRunResult run = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
+            ASSERT_EQ(run.ExitCode, 99u) << StringToUtf8(run.Log);
+        }
+        EXPECT_TRUE(TRunJournal::Exists(dest));
+        {
+            TEnvironmentOverride fault(L"UINST_TEST_FAULT", kDiskFullAtThirdWrite);
+            const TRunResult run = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
+            EXPECT_EQ(run.ExitCode, 1u) << StringToUtf8(run.Log);
+            EXPECT_TRUE(Contains(run.Log, u"was interrupted; rolling it back")) << StringToUtf8(run.Log);
+            EXPECT_FALSE(Contains(run.Log, u"Rollback: cannot")) << StringToUtf8(run.Log);
+        }
+        EXPECT_EQ(Differences(before, WithoutNewArchives(Tree(dest), before)), "");
+        EXPECT_EQ(EntryValues(u"ORVO"), entry);
+        EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest)));
     }
-    EXPECT_FALSE(FileExists(dest + u"ORVO.exe"));
-    EXPECT_TRUE(TRunJournal::Exists(dest));
-
-    // The next start undoes it first; this one then fails too and is rolled back in its turn, so
-    // the folder shows the state before both runs.
-    {
-        TEnvironmentOverride fault(L"UINST_TEST_FAULT", kDiskFullAtThirdWrite);
-        const TRunResult run = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
-        EXPECT_EQ(run.ExitCode, 1u) << StringToUtf8(run.Log);
-        EXPECT_TRUE(Contains(run.Log, u"was interrupted; rolling it back")) << StringToUtf8(run.Log);
-    }
-    EXPECT_EQ(Differences(before, WithoutNewArchives(Tree(dest), before)), "");
-    EXPECT_EQ(EntryValues(u"ORVO"), entry);
 
     // Ended after the registration of a fresh installation elsewhere: the next start for that
     // folder takes the half installation away and then installs normally.
@@ -210,9 +213,9 @@ TEST(Rollback, AFailedUpdateOfTheOlderGenerationGivesBackItsEntryShortcutsAndCon
         key.WriteString(u"InstallPath", dest.Path());
         key.WriteString(u"DisplayName", u"ORVO 3");
     }
-    const String desktopLink = GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO3.lnk";
+    // The start-menu folder stands for the shortcuts: the desktop of a Wine prefix is the home
+    // folder, which other prefixes on the machine share.
     const String menuFolder = GetSpecialFolder(CSIDL_STARTMENU) + u"ORVO3\\";
-    WriteTextFile(desktopLink, "link");
     WriteTextFile(menuFolder + u"ORVO3.lnk", "menu link");
     const auto before = Tree(dest.Path());
     const auto entry = EntryValues(u"ORVO3");
@@ -226,8 +229,7 @@ TEST(Rollback, AFailedUpdateOfTheOlderGenerationGivesBackItsEntryShortcutsAndCon
     EXPECT_EQ(run.ExitCode, 1u) << StringToUtf8(RunText(run));
     EXPECT_TRUE(Contains(run.Log, u"ioUpdate")) << StringToUtf8(run.Log);
     EXPECT_EQ(EntryValues(u"ORVO3"), entry);
-    EXPECT_EQ(ReadTextFile(desktopLink), u"link");
-    EXPECT_EQ(ReadTextFile(menuFolder + u"ORVO3.lnk"), u"menu link");
+    EXPECT_EQ(ReadTextFile(menuFolder + u"ORVO3.lnk"), u"menu link") << StringToUtf8(run.Log);
     EXPECT_EQ(ReadTextFile(oldProfile + u"ORVO3.ini"), u"[Player]\r\nVolume=7\r\n");
     EXPECT_FALSE(DirectoryExists(newProfile));
     EXPECT_EQ(Differences(before, WithoutNewArchives(Tree(dest.Path()), before)), "");
@@ -235,8 +237,30 @@ TEST(Rollback, AFailedUpdateOfTheOlderGenerationGivesBackItsEntryShortcutsAndCon
 
     RemoveTree(oldProfile);
     RemoveTree(menuFolder);
-    DeleteFileW(WidePtr(desktopLink));
     TInstallerApplicationRepository::Unregister(u"ORVO3");
+    ForgetInstallation();
+}
+
+// The test runner maps a 5 MB RAM disk as drive R: where the machine allows it (tests/e2e/small-drive).
+TEST(Rollback, AnUpdateThatFillsARealDriveLeavesTheInstallationAsItWas) {
+    wchar_t drive[8] = {};
+    if (!GetEnvironmentVariableW(L"UINST_TEST_SMALL_DRIVE", drive, 8) || !DirectoryExists(FromWide(drive)))
+        GTEST_SKIP() << "no small drive: run under tests/e2e/small-drive as root to mount a RAM disk as R:";
+    const String dest = FromWide(drive) + u"ORVO\\";
+    RemoveTree(dest);
+    ForgetInstallation();
+    // The installation fits; the update with its new files beside the set-aside old ones does not.
+    const TRunResult install = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
+    ASSERT_EQ(install.ExitCode, 0u) << StringToUtf8(install.Log);
+    const auto before = Tree(dest);
+    const auto entry = EntryValues(u"ORVO");
+    const TRunResult update = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT /NOBACKUP");
+    EXPECT_EQ(update.ExitCode, 1u) << StringToUtf8(update.Log);
+    EXPECT_TRUE(Contains(update.Log, u"Rollback: restored " + dest)) << StringToUtf8(update.Log);
+    EXPECT_EQ(Differences(before, Tree(dest)), "");
+    EXPECT_EQ(EntryValues(u"ORVO"), entry);
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest)));
+    RemoveTree(dest);
     ForgetInstallation();
 }
 
