@@ -144,7 +144,14 @@ int RunJob(const String& params) {
         return kExitFailure;
     }
     installer->Start(true);
-    if (installer->HasErrors()) throw EInstallerInstallError(installer->Log().Text());
+    if (installer->HasErrors()) {
+        // A cancelled run (rolled back like a failed one) says so with its own exit code.
+        if (installer->Cancelled()) {
+            ShowErrorBox(installer->Log().Text());
+            return kExitCancelled;
+        }
+        throw EInstallerInstallError(installer->Log().Text());
+    }
     installer->RunFinalActions();
     RunLogLine(u"The run succeeded");
     return kExitSuccess;

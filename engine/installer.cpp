@@ -282,6 +282,7 @@ void TInstaller::Notify(int code, intptr_t param) {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     if (code == kNotifyFinished) {
         FState = isFinished;
+        FCancelled = param != 0;
         if (param != 0) FLog.Add(FResources->GetText(u"Common", u"E4"));
     }
     if (code == kNotifyStatus) RunLogLine(u"Status: " + *reinterpret_cast<const String*>(param));

@@ -49,6 +49,8 @@ public:
     // folder itself, the profiles, a user's profile, desktop, documents or application data.
     bool IsProtectedFolder(const String& folder) const;
     bool HasErrors() const { return !FLog.Empty(); }
+    // True when the run ended because it was cancelled.
+    bool Cancelled() const { return FCancelled; }
     HWND Handle() const;
 
     // Rolls back what an interrupted earlier run into the destination left, then starts the
@@ -84,6 +86,7 @@ private:
     std::unique_ptr<TInstallerThread> FThread;
     std::unique_ptr<TRunJournal> FJournal;
     bool FJournaled = true;
+    bool FCancelled = false;
 };
 
 // The installer of the process; set while one exists.
