@@ -7,6 +7,9 @@
 #include <cwchar>
 #include <memory>
 
+#include "platform/process.h"
+#include "platform/shell_folders.h"
+
 namespace uinst {
 
 namespace {
@@ -44,6 +47,8 @@ TSeams& Seams() {
         RealShellOpen,
         [](uint32_t ms) { ::Sleep(ms); },
         [] { return static_cast<uint64_t>(GetTickCount64()); },
+        [](const String& commandLine) { return StartProcess(commandLine); },
+        [](int csidl) { return GetSpecialFolder(csidl); },
         [](TFileOperation) { return uint32_t{0}; },
         [](StringView) {},
     };

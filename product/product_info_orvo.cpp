@@ -77,6 +77,19 @@ void TProductInfoORVO::PopulateActions(const TInstallerActionClassProc& proc) {
     }
 }
 
+void TProductInfoORVO::PopulatePages(const TInstallerPageClassProc& proc) {
+    if (Installer->Mode() == imInstall) {
+        proc(u"TInstallerPageWelcome");
+        proc(u"TInstallerPageLicense");
+        proc(u"TInstallerPageSetup");
+        if (AddonsAvailable()) proc(u"TInstallerPageAddons");
+        proc(u"TInstallerPageIntegration");
+        proc(u"TInstallerPageReadyToInstall");
+    } else {
+        proc(u"TInstallerPageUninstallParams");
+    }
+}
+
 bool TProductInfoORVO::FindInstalledCopy(String& folder) {
     if (TInstallerApplicationRepository::FindInstallPath(u"ORVO", folder)) return true;
     if (TInstallerApplicationRepository::FindInstallPath(u"ORVO3", folder)) return true;

@@ -95,7 +95,7 @@ String RunText(const TRunResult& run) {
 }
 
 TEST(Rollback, AnUpdateThatFailsInItsExtractionLeavesTheInstallationAsItWas) {
-    TScratchFolder scratch(u"rollback update");
+    TTempFolder scratch(u"e2e rollback update");
     const String dest = scratch.Path() + u"ORVO\\";
     ForgetInstallation();
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
@@ -133,7 +133,7 @@ TEST(Rollback, AnUpdateThatFailsInItsExtractionLeavesTheInstallationAsItWas) {
 }
 
 TEST(Rollback, AFailedFreshInstallationLeavesNothingBehind) {
-    TScratchFolder scratch(u"rollback fresh");
+    TTempFolder scratch(u"e2e rollback fresh");
     const String dest = scratch.Path() + u"New folder\\ORVO\\";
     ForgetInstallation();
     const std::vector<String> drive = DriveListing();
@@ -150,7 +150,7 @@ TEST(Rollback, AFailedFreshInstallationLeavesNothingBehind) {
 }
 
 TEST(Rollback, ARunEndedAfterItsDeletionsIsRolledBackByTheNextStart) {
-    TScratchFolder scratch(u"rollback interrupted");
+    TTempFolder scratch(u"e2e rollback interrupted");
     const String dest = scratch.Path() + u"ORVO\\";
     ForgetInstallation();
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
@@ -197,7 +197,7 @@ TEST(Rollback, ARunEndedAfterItsDeletionsIsRolledBackByTheNextStart) {
 }
 
 TEST(Rollback, AFailedUpdateOfTheOlderGenerationGivesBackItsEntryShortcutsAndConfiguration) {
-    TScratchFolder dest(u"rollback 3900");
+    TTempFolder dest(u"e2e rollback 3900");
     ForgetInstallation();
     const String appData = GetSpecialFolder(CSIDL_APPDATA);
     const String oldProfile = appData + u"ORVO3\\";
