@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/format.h"
 #include "base/paths.h"
+#include "engine/run_journal.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 
@@ -35,6 +36,7 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
     if (WithoutSpaces(name).empty()) return false;
     const String path = String(kUninstallKeyPrefix) + name;
     try {
+        if (TRunJournal* journal = ActiveJournal()) journal->RegistryKeyChanging(HKEY_LOCAL_MACHINE, kView, path);
         auto key = TRegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE | kView);
         if (!key) key.emplace(TRegistryKey::Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS | kView));
         key->WriteDWord(u"NoModify", 1);
@@ -60,7 +62,11 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
 bool TInstallerApplicationRepository::Unregister(const String& name) {
     const String stripped = WithoutSpaces(name);
     if (stripped.empty()) return false;
-    return TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + stripped, kView);
+    const String path = String(kUninstallKeyPrefix) + stripped;
+    if (TRunJournal* journal = ActiveJournal())
+        if (TRegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_READ | kView))
+            journal->RegistryKeyChanging(HKEY_LOCAL_MACHINE, kView, path);
+    return TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, path, kView);
 }
 
 bool TInstallerApplicationRepository::FindInstallPath(const String& name, String& path) {

@@ -11,6 +11,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
+#include "engine/run_journal.h"
 #include "engine/run_log.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -30,6 +31,7 @@ public:
     explicit TTargetFileStream(HANDLE handle, String name) : FFile(handle), FName(std::move(name)) {}
     size_t Read(void*, size_t) override { return 0; }
     size_t Write(const void* buffer, size_t count) override {
+        if (const uint32_t fault = Seams().FileFault(TFileOperation::foWrite)) RaiseOSError(fault, FName);
         DWORD written = 0;
         if (!WriteFile(FFile.Get(), buffer, static_cast<DWORD>(count), &written, nullptr)) RaiseLastOSError(FName);
         return written;
@@ -50,6 +52,10 @@ private:
 };
 
 HANDLE TryCreate(const String& fileName) {
+    if (const uint32_t fault = Seams().FileFault(TFileOperation::foCreate)) {
+        SetLastError(fault);
+        return INVALID_HANDLE_VALUE;
+    }
     return CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
@@ -88,11 +94,32 @@ String TInstallerExtractHelper::FormatText(StringView key, std::initializer_list
 }
 
 void TInstallerExtractHelper::ForceDirectories(const String& folder) {
-    uint32_t error = 0;
-    if (!ForceFolders(folder, error)) throw EInstallerInstallError(FormatText(u"E3", {folder}));
+    const String path = ExcludeTrailingPathDelimiter(folder);
+    if (path.empty()) return;
+    bool ok = true;
+    if (!DirectoryExists(path)) {
+        const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
+        // A root ("C:", "\\server\share") exists or cannot be made; stop there.
+        const bool parentIsRoot = (parent.size() == 2 && parent[1] == u':') ||
+                                  (parent.compare(0, 2, u"\\\\") == 0 && parent.find(u'\\', 2) == String::npos);
+        if (!parent.empty() && parent.size() < path.size() && !parentIsRoot) {
+            try {
+                ForceDirectories(parent);
+            } catch (const EInstallerInstallError&) {
+                ok = false;
+            }
+        }
+        if (ok) JournalFolderCreated(path);
+        ok = ok && (CreateDirectoryW(WidePtr(LongPathName(path)), nullptr) || DirectoryExists(path));
+    }
+    if (!ok) throw EInstallerInstallError(FormatText(u"E3", {folder}));
 }
 
 std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const String& fileName, TStream& source) {
+    // A file that is there already is set aside for the rollback (and removed when the run has
+    // succeeded); one that cannot be moved is handled below as before.
+    TRunJournal* journal = ActiveJournal();
+    if (journal) journal->Replacing(fileName);
     HANDLE handle = TryCreate(fileName);
     if (handle != INVALID_HANDLE_VALUE) return std::make_unique<TTargetFileStream>(handle, fileName);
 
@@ -101,7 +128,9 @@ std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const Strin
         RunLogLine(u"Unchanged and in use, left as it is: " + fileName);
         return nullptr;
     }
+    JournalRenamed(fileName, fileName + u".bak");
     MoveFileW(WidePtr(LongPathName(fileName)), WidePtr(LongPathName(fileName + u".bak")));
+    if (journal && !FileExists(fileName)) journal->FileCreated(fileName);
     const uint64_t firstTry = Seams().TickCount();
     for (;;) {
         handle = TryCreate(fileName);

@@ -12,6 +12,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
 #include "formats/ini_file.h"
@@ -66,6 +67,8 @@ TInstaller::TInstaller(const String& commandLine, std::unique_ptr<TInstallerReso
 
 TInstaller::~TInstaller() {
     FreeThread();
+    if (ActiveJournal() == FJournal.get()) SetActiveJournal(nullptr);
+    FJournal.reset();
     FWindow.reset();
     FResources.reset();
     FProductInfo.reset();
@@ -211,6 +214,13 @@ void TInstaller::Start(bool wait) {
             {FDestPath}));
     }
     ValidateOptions();
+    // An earlier run that ended half way (the process killed, the machine switched off) is
+    // undone before this one changes anything.
+    TRunJournal::RecoverInterrupted(FDestPath);
+    if (FMode == imInstall && FJournaled) {
+        FJournal = TRunJournal::Begin(FDestPath);
+        SetActiveJournal(FJournal.get());
+    }
     FState = isRunning;
     FThread = std::make_unique<TInstallerThread>();
     FThread->Resume();
@@ -303,6 +313,7 @@ void TInstaller::Notify(int code, intptr_t param) {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     if (code == kNotifyFinished) {
         FState = isFinished;
+        FCancelled = param != 0;
         if (param != 0) FLog.Add(FResources->GetText(u"Common", u"E4"));
     }
     if (code == kNotifyStatus) RunLogLine(u"Status: " + *reinterpret_cast<const String*>(param));

@@ -19,6 +19,7 @@ class TInstallerResources;
 class TInstallerThread;
 class TMessageWindow;
 class TORLIniFile;
+class TRunJournal;
 
 class TInstaller {
 public:
@@ -50,9 +51,14 @@ public:
     // folder itself, the profiles, a user's profile, desktop, documents or application data.
     bool IsProtectedFolder(const String& folder) const;
     bool HasErrors() const { return !FLog.Empty(); }
+    // True when the run ended because it was cancelled.
+    bool Cancelled() const { return FCancelled; }
     HWND Handle() const;
 
+    // Rolls back what an interrupted earlier run into the destination left, then starts the
+    // worker; an installation run is journaled (see TRunJournal) unless switched off.
     void Start(bool wait);
+    void SetJournaled(bool value) { FJournaled = value; }
     void FreeThread();
     void RunFinalActions();
 
@@ -82,6 +88,9 @@ private:
     std::unique_ptr<TInstallerResources> FResources;
     TInstallerState FState = isIdle;
     std::unique_ptr<TInstallerThread> FThread;
+    std::unique_ptr<TRunJournal> FJournal;
+    bool FJournaled = true;
+    bool FCancelled = false;
 };
 
 // The installer of the process; set while one exists.

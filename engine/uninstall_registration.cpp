@@ -13,6 +13,7 @@
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
 #include "platform/handles.h"
@@ -38,6 +39,7 @@ void AddUninstallEntry(TORLIniFile& ini, const String& path) {
 void RegisterUninstaller(const String& destPath, const std::vector<const TInstallerScriptFile*>& files) {
     const String uninstaller = destPath + u"Uninstall.exe";
     const String dataFile = destPath + ChangeFileExt(u"Uninstall.exe", u".dat");
+    JournalReplacing(uninstaller);
     CopyFileOrRaise(ModuleFileName(), uninstaller);
 
     TORLIniFile ini;
@@ -52,6 +54,7 @@ void RegisterUninstaller(const String& destPath, const std::vector<const TInstal
     ini.SaveToStream(text);
     text.SetPosition(0);
     builder.Add(text, u"Uninstall.ini");
+    JournalReplacing(dataFile);
     builder.Commit(dataFile, 4);
 
     if (!Installer->HasOption(ioPortable)) {

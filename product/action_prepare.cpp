@@ -15,6 +15,8 @@
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
+#include "platform/seams.h"
 #include "engine/summary_builder.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -220,12 +222,18 @@ void TInstallerActionPrepare::RunUpdateTasks(TORLStringList& deletions) {
 
 void TInstallerActionPrepare::DeleteCollected(const TORLStringList& deletions) {
     SetStatus(GetCommonText(u"A3"));
-    for (int i = 0; i < deletions.Count(); ++i) DeleteOrDefer(deletions[i]);
+    // Set aside (and restored if the run fails) rather than deleted while a journal runs.
+    for (int i = 0; i < deletions.Count(); ++i) JournaledDelete(deletions[i]);
     TORLStringList folders;
     for (int i = 0; i < deletions.Count(); ++i) folders.Add(ExtractFilePath(deletions[i]));
     RemoveDuplicates(folders);
     SortByLocale(folders);
-    for (int i = folders.Count() - 1; i >= 0; --i) RemoveDirectoryW(WidePtr(LongPathName(folders[i])));
+    TRunJournal* journal = ActiveJournal();
+    for (int i = folders.Count() - 1; i >= 0; --i) {
+        if (journal && DirectoryExists(folders[i])) journal->FolderRemoved(folders[i]);
+        RemoveDirectoryW(WidePtr(LongPathName(folders[i])));
+    }
+    Seams().Checkpoint(u"deleted");
 }
 
 void TInstallerActionPrepare::BuildSummary(TInstallerSummaryBuilder& builder) {

@@ -15,6 +15,8 @@
 #include "engine/installer.h"
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
+#include "engine/run_log.h"
+#include "platform/files.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -104,10 +106,19 @@ void TInstallerActionUninstallFiles::Execute() {
     SetStatus(GetCommonText(u"A9"));
     const int total = files.Count() + folders.Count();
     int done = 0;
+    // The uninstaller and its data file go last, and only when everything else has gone: a
+    // removal that fails keeps what is needed to run it again.
+    const String dest = Installer->DestPath();
+    const auto isUninstaller = [&](const String& file) {
+        return SameText(file, dest + u"Uninstall.exe") || SameText(file, dest + u"Uninstall.dat");
+    };
     for (int i = 0; i < files.Count(); ++i) {
-        DeleteOrDefer(files[i]);
+        if (!isUninstaller(files[i])) DeleteOrDefer(files[i]);
         SetProgress(Percent(++done, total));
     }
+    CheckFilesRemoved(files);
+    for (int i = 0; i < files.Count(); ++i)
+        if (isUninstaller(files[i])) DeleteOrDefer(files[i]);
     for (int i = 0; i < folders.Count(); ++i) {
         if (folders.Tag(i) == fmWithContent)
             DeleteFolderTree(folders[i]);
@@ -115,6 +126,25 @@ void TInstallerActionUninstallFiles::Execute() {
             RemoveIfEmpty(folders[i]);
         SetProgress(Percent(++done, total));
     }
+}
+
+void TInstallerActionUninstallFiles::CheckFilesRemoved(const TORLStringList& files) {
+    // The uninstaller's own files are not yet removed at this point.
+    const String dest = Installer->DestPath();
+    String left;
+    int count = 0;
+    for (int i = 0; i < files.Count(); ++i) {
+        if (SameText(files[i], dest + u"Uninstall.exe") || SameText(files[i], dest + u"Uninstall.dat") ||
+            !FileExists(files[i]))
+            continue;
+        RunLogLine(u"Not removed: " + files[i]);
+        if (count++ < 10) left += (left.empty() ? u"" : u"\r\n") + files[i];
+    }
+    if (count == 0) return;
+    if (count > 10) left += Format(u"\r\n(%d more)", {count - 10});
+    const String pattern = GetCommonText(u"E10");
+    throw EInstallerInstallError(
+        Format(pattern.empty() ? u"Setup could not remove the file \"%s\"." : pattern, {left}));
 }
 
 TORLStringList TInstallerActionUninstallFiles::CollectFiles() {

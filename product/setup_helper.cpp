@@ -11,6 +11,7 @@
 #include "base/string_list.h"
 #include "base/text_case.h"
 #include "engine/installer_errors.h"
+#include "engine/run_journal.h"
 #include "platform/handles.h"
 #include "product/user_accounts.h"
 
@@ -80,6 +81,7 @@ bool ForceFolder(const String& folder) {
     if (attributes != INVALID_FILE_ATTRIBUTES) return IsFolder(attributes);
     const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(folder));
     if (!parent.empty() && parent.size() < folder.size() && !ForceFolder(parent)) return false;
+    JournalFolderCreated(folder);
     return CreateDirectoryW(WidePtr(LongPathName(folder)), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
@@ -95,7 +97,10 @@ bool CopyFolderContent(const String& source, const String& target, const String&
         if (IsFolder(entry.Attributes)) {
             if (IsLink(entry.Attributes) || SameText(from + u"\\", excluded)) continue;
             if (!CopyFolderContent(from + u"\\", to + u"\\", excluded)) return false;
-        } else if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) {
+            continue;
+        }
+        JournalReplacing(to);  // a file of the target that the copy replaces comes back on rollback
+        if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) {
             // A read-only file of an earlier copy is replaced like any other.
             SetFileAttributesW(WidePtr(LongPathName(to)), FILE_ATTRIBUTE_NORMAL);
             if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) return false;

@@ -5,8 +5,12 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "base/paths.h"
 #include "base/text_case.h"
+#include "base/string_list.h"
+#include "engine/file_list.h"
 #include "engine/application_repository.h"
 #include "platform/shell_folders.h"
 #include "product/setup_helper.h"
@@ -101,6 +105,39 @@ void ForgetInstallation() {
     DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     RemoveTree(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO\\");
+}
+
+void WriteTextFile(const String& path, const std::string& text) {
+    // Parents first: the tests build small trees of an older installation.
+    String folder = ExtractFilePath(path);
+    for (size_t i = 3; i < folder.size(); ++i)
+        if (folder[i] == u'\\') CreateDirectoryW(WidePtr(folder.substr(0, i)), nullptr);
+    WriteFileBytes(path, text.data(), text.size());
+}
+
+std::vector<String> DriveListing() {
+    TORLStringList files;
+    FindFiles(u"C:\\", GetSpecialFolder(CSIDL_WINDOWS), files);
+    const String temp = UpperCase(GetTempFolder());
+    std::vector<String> listing;
+    for (int i = 0; i < files.Count(); ++i) {
+        const String upper = UpperCase(files[i]);
+        if (upper.rfind(temp, 0) == 0 || upper.find(u"\\TEMP\\") != String::npos) continue;
+        WIN32_FILE_ATTRIBUTE_DATA info{};
+        GetFileAttributesExW(WidePtr(files[i]), GetFileExInfoStandard, &info);
+        listing.push_back(files[i] + u" " + Utf8ToString(std::to_string(info.nFileSizeLow)) + u" " +
+                          Utf8ToString(std::to_string(info.ftLastWriteTime.dwLowDateTime)));
+    }
+    std::sort(listing.begin(), listing.end());
+    return listing;
+}
+
+TEnvironmentOverride::TEnvironmentOverride(const wchar_t* name, const wchar_t* value) : FName(name) {
+    SetEnvironmentVariableW(name, value);
+}
+
+TEnvironmentOverride::~TEnvironmentOverride() {
+    SetEnvironmentVariableW(FName, nullptr);
 }
 
 }  // namespace uinst::e2e

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/string.h"
 #include "platform/file_test_support.h"
@@ -38,5 +39,20 @@ std::optional<TRegistryKey> ProductEntry();
 // Removes the demo product's entry from the list of installed programs and its shortcuts.
 void ForgetInstallation();
 bool Contains(const String& text, StringView part);
+// Writes a file, creating its missing parent folders.
+void WriteTextFile(const String& path, const std::string& text);
+// Every file of the C: drive outside the Windows folder and the temporary folders, with its size
+// and time: what an installation and its removal may not leave changed.
+std::vector<String> DriveListing();
+// Sets an environment variable of this process (inherited by the programs it starts) for the
+// lifetime of the object.
+class TEnvironmentOverride {
+public:
+    TEnvironmentOverride(const wchar_t* name, const wchar_t* value);
+    ~TEnvironmentOverride();
+
+private:
+    const wchar_t* FName;
+};
 
 }  // namespace uinst::e2e
