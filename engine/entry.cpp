@@ -27,6 +27,8 @@
 
 namespace uinst {
 
+TWizardRunner WizardRunner;
+
 namespace {
 
 constexpr char16_t kLogSwitch[] = u"LOG";
@@ -109,8 +111,16 @@ int RunJob(const String& params) {
     RunLogLine(u"Language: " + installer->Resources().LanguageName());
 
     if (!installer->Options().Has(ioSilent)) {
-        ShowErrorBox(u"This build of the setup program has no wizard window yet. Run it with /AUTO /SILENT.");
-        return kExitFailure;
+        if (!WizardRunner) {
+            ShowErrorBox(u"This build of the setup program has no wizard window. Run it with /AUTO /SILENT.");
+            return kExitFailure;
+        }
+        const int code = WizardRunner();
+        RunLogLine(code == kExitSuccess     ? u"The run succeeded"
+                   : code == kExitCancelled ? u"The run was cancelled"
+                                            : u"The run failed");
+        for (int i = 0; i < installer->Log().Count(); ++i) RunLogLine(u"Error: " + installer->Log()[i]);
+        return code;
     }
     installer->Start(true);
     if (installer->HasErrors()) throw EInstallerInstallError(installer->Log().Text());

@@ -1,6 +1,8 @@
 #pragma once
 // The program's entry: decides install or removal, elevation, the uninstaller's move to the
 // temporary folder, and runs the job silently or hands over to the wizard.
+#include <functional>
+
 #include "base/string.h"
 
 namespace uinst {
@@ -9,6 +11,11 @@ namespace uinst {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitCancelled = 2;
+
+// The wizard of an interactive or automatic run with a window: shows it and returns the exit code
+// when it closes. Set by the program's composition root; without it such runs are refused.
+using TWizardRunner = std::function<int()>;
+extern TWizardRunner WizardRunner;
 
 // Runs the whole program for the process command line; returns the exit code.
 int RunSetup();

@@ -10,6 +10,8 @@
 
 namespace uinst {
 
+TLanguageDialogRunner LanguageDialogRunner;
+
 TLanguageChoice TLanguageChoice::FromResources(TInstallerResources& resources) {
     TLanguageChoice choice;
     const TORLStringList& files = resources.Languages();
@@ -47,10 +49,10 @@ int TLanguageChoice::SelectDefault(int userLangId) const {
 
 String ChooseLanguage(TInstallerResources& resources, bool automatic) {
     const TLanguageChoice choice = TLanguageChoice::FromResources(resources);
-    const int selected = choice.SelectDefault(static_cast<int>(GetUserDefaultUILanguage()));
-    // The dialog itself belongs to the wizard window; until it exists an interactive run takes
-    // the preselected language as an automatic one does.
-    (void)automatic;
+    int selected = choice.SelectDefault(static_cast<int>(GetUserDefaultUILanguage()));
+    if (!automatic && LanguageDialogRunner && !choice.Items().empty())
+        selected = LanguageDialogRunner(choice, selected);
+    if (selected >= static_cast<int>(choice.Items().size())) selected = -1;
     if (selected < 0) return u"English.lng";
     return resources.Languages()[choice.Items()[static_cast<size_t>(selected)].Index];
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The language list of the setup package: each file's display name, language id and icon, sorted
 // by name, with the user's interface language preselected.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
 private:
     std::vector<TLanguageChoiceItem> FItems;
 };
+
+// Shows the language dialog with the preselected item (an index into the items) and returns the
+// item chosen. Set by the program's composition root; without it the preselection counts.
+using TLanguageDialogRunner = std::function<int(const TLanguageChoice& choice, int preselected)>;
+extern TLanguageDialogRunner LanguageDialogRunner;
 
 // The file name of the language to load: the dialog's choice, or the preselected one when the
 // run is automatic (the dialog is then built but never shown); "English.lng" without any.

@@ -62,4 +62,6 @@ String VersionIdText(int versionId) {
     return IntToStr(versionId / 1000) + u"." + (minor < 10 && minor >= 0 ? u"0" : u"") + IntToStr(minor);
 }
 
+void TInstallerProductInfo::PopulatePages(const TInstallerPageClassProc&) {}
+
 }  // namespace uinst

@@ -11,6 +11,8 @@ namespace uinst {
 
 class TInstallerScript;
 
+using TInstallerPageClassProc = std::function<void(StringView pageClassName)>;
+
 class TInstallerProductInfo {
 public:
     virtual ~TInstallerProductInfo() = default;
@@ -29,6 +31,9 @@ public:
     // Reads what is installed at the installer's destination.
     virtual void Load() = 0;
     virtual void PopulateActions(const TInstallerActionClassProc& proc) = 0;
+    // Names the product's wizard pages in page order, by class name ("TInstallerPageSetup"); the
+    // wizard creates them from the classes registered under those names. None by default.
+    virtual void PopulatePages(const TInstallerPageClassProc& proc);
 
     // "4.51" for 4512: thousands, a dot, the next two digits.
     String InstalledVersionText();

@@ -8,19 +8,19 @@
 #include "base/paths.h"
 #include "base/string_list.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/os_error.h"
 
 namespace uinst {
 
 namespace {
 std::mutex gLock;
-HANDLE gFile = INVALID_HANDLE_VALUE;
+TUniqueFile gFile;
 }  // namespace
 
 bool OpenRunLog(const String& fileName, String& error) {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
-    gFile = INVALID_HANDLE_VALUE;
+    gFile.Reset();
     error.clear();
     // An unattended run has no other output: the folder of the log is made when it is missing.
     const String full = GetFullPath(fileName);
@@ -28,29 +28,28 @@ bool OpenRunLog(const String& fileName, String& error) {
     if (full.empty()) {
         code = GetLastError();
     } else if (ForceFolders(ExtractFilePath(full), code)) {
-        gFile = CreateFileW(WidePtr(LongPathName(full)), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (gFile == INVALID_HANDLE_VALUE) code = GetLastError();
+        gFile.Reset(CreateFileW(WidePtr(LongPathName(full)), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!gFile) code = GetLastError();
     }
-    if (gFile != INVALID_HANDLE_VALUE) return true;
+    if (gFile) return true;
     error = SysErrorMessage(code == ERROR_SUCCESS ? ERROR_INVALID_NAME : code);
     return false;
 }
 
 void CloseRunLog() {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
-    gFile = INVALID_HANDLE_VALUE;
+    gFile.Reset();
 }
 
 bool RunLogOpen() {
     std::lock_guard<std::mutex> lock(gLock);
-    return gFile != INVALID_HANDLE_VALUE;
+    return gFile.Valid();
 }
 
 void RunLogLine(const String& text) {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile == INVALID_HANDLE_VALUE) return;
+    if (!gFile) return;
     SYSTEMTIME t;
     GetLocalTime(&t);
     char stamp[64];
@@ -67,7 +66,7 @@ void RunLogLine(const String& text) {
     }
     if (lines.Empty()) out += "\r\n";
     DWORD written = 0;
-    WriteFile(gFile, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+    WriteFile(gFile.Get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
 }
 
 }  // namespace uinst

@@ -80,6 +80,10 @@ String StartablePath(const String& path) {
     return buffer.size() < MAX_PATH ? buffer : path;
 }
 
+bool IsLink(uint32_t attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool FileExists(StringView path) {
     const String p(path);
     const DWORD a = GetFileAttributesW(WidePtr(LongPathName(p)));

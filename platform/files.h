@@ -22,6 +22,9 @@ bool ForceFolders(const String& folder, uint32_t& error);
 // its short (8.3) form when the volume keeps one that is shorter, else the path as it is.
 String StartablePath(const String& path);
 bool FileExists(StringView path);
+// True for the attributes of a junction or symbolic link: what it shows belongs to another folder.
+// False for INVALID_FILE_ATTRIBUTES, which has every bit set.
+bool IsLink(uint32_t attributes);
 bool DirectoryExists(StringView path);
 // The size of a file in bytes; 0 when it cannot be read.
 int64_t FileSizeOf(StringView path);

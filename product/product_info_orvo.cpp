@@ -49,10 +49,14 @@ int TProductInfoORVO::GetInstalledVersion() {
 void TProductInfoORVO::Load() {
     const String dest = Installer->DestPath();
     String fileName;
-    if (FileExists(dest + u"ORVO.ini"))
-        fileName = dest + u"ORVO.ini";
-    else if (FileExists(dest + u"ORVO3.ini"))
-        fileName = dest + u"ORVO3.ini";
+    // No destination (none chosen, or one that cannot be used): nothing is installed there; a
+    // relative "ORVO.ini" would name the current folder's.
+    if (!dest.empty()) {
+        if (FileExists(dest + u"ORVO.ini"))
+            fileName = dest + u"ORVO.ini";
+        else if (FileExists(dest + u"ORVO3.ini"))
+            fileName = dest + u"ORVO3.ini";
+    }
     FConfig->Clear();
     if (!fileName.empty()) FConfig->LoadFromFile(fileName);
     Installer->Settings().WriteSectionText(u"Integration", FConfig->ReadSectionText(u"Integration"));
@@ -74,6 +78,19 @@ void TProductInfoORVO::PopulateActions(const TInstallerActionClassProc& proc) {
     } else {
         proc(ActionClassOf<TInstallerActionUninstallIntegration>(u"TInstallerActionUninstallIntegration"));
         proc(ActionClassOf<TInstallerActionUninstallFiles>(u"TInstallerActionUninstallFiles"));
+    }
+}
+
+void TProductInfoORVO::PopulatePages(const TInstallerPageClassProc& proc) {
+    if (Installer->Mode() == imInstall) {
+        proc(u"TInstallerPageWelcome");
+        proc(u"TInstallerPageLicense");
+        proc(u"TInstallerPageSetup");
+        if (AddonsAvailable()) proc(u"TInstallerPageAddons");
+        proc(u"TInstallerPageIntegration");
+        proc(u"TInstallerPageReadyToInstall");
+    } else {
+        proc(u"TInstallerPageUninstallParams");
     }
 }
 

@@ -23,6 +23,7 @@ public:
     int GetInstalledVersion() override;
     void Load() override;
     void PopulateActions(const TInstallerActionClassProc& proc) override;
+    void PopulatePages(const TInstallerPageClassProc& proc) override;
 
     // The folder of a registered or running copy.
     static bool FindInstalledCopy(String& folder);

@@ -84,6 +84,27 @@ TEST(ProductORVO, ActionListsFollowModeAndOptions) {
                                    u"TInstallerActionExtract", u"TInstallerActionConfig"}));
 }
 
+std::vector<String> PageNames(TInstaller& installer) {
+    std::vector<String> names;
+    installer.ProductInfo().PopulatePages([&](StringView name) { names.emplace_back(name); });
+    return names;
+}
+
+TEST(ProductORVO, PagesFollowModeAndLanguage) {
+    RegisterProductORVO();
+    auto removal = MakeInstaller(u"", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
+    EXPECT_EQ(PageNames(*removal), (std::vector<String>{u"TInstallerPageUninstallParams"}));
+    removal.reset();
+
+    auto install = MakeInstaller(u"");
+    const std::vector<String> english{u"TInstallerPageWelcome", u"TInstallerPageLicense", u"TInstallerPageSetup",
+                                      u"TInstallerPageIntegration", u"TInstallerPageReadyToInstall"};
+    EXPECT_EQ(PageNames(*install), english);
+    install->Resources().LoadLanguageFile(u"Russian.lng");
+    EXPECT_EQ(PageNames(*install)[3], u"TInstallerPageAddons");
+    EXPECT_EQ(PageNames(*install).size(), 6u);
+}
+
 TEST(VersionText, ThousandsDotAndTwoDigits) {
     EXPECT_EQ(VersionIdText(4512), u"4.51");
     EXPECT_EQ(VersionIdText(5030), u"5.03");

@@ -26,10 +26,6 @@ struct TFolderEntry {
 bool IsFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-// Junctions and symbolic links: their content belongs to another folder.
-bool IsLink(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
 
 // A full path of a folder below a drive or share root ("C:\X", "\\server\share\X").
 bool IsBelowRoot(StringView full) {

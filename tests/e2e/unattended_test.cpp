@@ -76,7 +76,7 @@ String WithSlashes(String path) {
 }
 
 TEST(Unattended, ForwardSlashesInstallIntoTheBackslashFolder) {
-    TScratchFolder scratch(u"slashes");
+    TTempFolder scratch(u"e2e slashes");
     ForgetInstallation();
     const String dest = scratch.Path() + u"Games\\ORVO\\";
     const TRunResult run = RunSetup(u"/AUTO=\"" + WithSlashes(scratch.Path()) + u"Games/ORVO\" /SILENT");
@@ -87,7 +87,7 @@ TEST(Unattended, ForwardSlashesInstallIntoTheBackslashFolder) {
 }
 
 TEST(Unattended, ARelativeFolderIsTakenFromTheCurrentFolder) {
-    TScratchFolder scratch(u"relative");
+    TTempFolder scratch(u"e2e relative");
     ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO=.\\Games\\Old\\..\\ORVO /SILENT", 120000, scratch.Path());
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -98,7 +98,7 @@ TEST(Unattended, ARelativeFolderIsTakenFromTheCurrentFolder) {
 }
 
 TEST(Unattended, PathsOverThreeHundredCharactersInstallUpdateAndGo) {
-    TScratchFolder scratch(u"long paths");
+    TTempFolder scratch(u"e2e long paths");
     ForgetInstallation();
     String dest = scratch.Path();
     for (int level = 1; dest.size() < 275; ++level)
@@ -138,7 +138,7 @@ TEST(Unattended, PathsOverThreeHundredCharactersInstallUpdateAndGo) {
 }
 
 TEST(Unattended, TheLogCreatesItsFolder) {
-    TScratchFolder scratch(u"log folder");
+    TTempFolder scratch(u"e2e log folder");
     const String log = scratch.Path() + u"logs\\deploy\\setup.log";
     const TRunResult run = RunProgram(BinFolder() + u"uInstaller.exe", u"/AUTO \"" + scratch.Path() +
                                                                            u"ORVO\" /SILENT /PORTABLE "
@@ -149,7 +149,7 @@ TEST(Unattended, TheLogCreatesItsFolder) {
 }
 
 TEST(Unattended, ALogThatCannotBeOpenedEndsTheRunAtOnce) {
-    TScratchFolder scratch(u"log refused");
+    TTempFolder scratch(u"e2e log refused");
     const std::string text = "a file, not a folder";
     WriteFileBytes(scratch.Path() + u"file", text.data(), text.size());
     const TRunResult run = RunProgram(BinFolder() + u"uInstaller.exe",

@@ -1,0 +1,337 @@
+// The ORVO wizard in this process with the demo's setup package: every page walked as a person
+// would (clicks, typing, boxes), checked through window texts and BM_GETCHECK, and saved as PNG in
+// the build tree (screenshots/) in the light and the dark scheme at 96 and 144 DPI.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+
+#include "base/paths.h"
+#include "engine/engine_test_support.h"
+#include "engine/installer_errors.h"
+#include "engine/installer_resources.h"
+#include "engine/language_choice.h"
+#include "formats/ini_file.h"
+#include "platform/files.h"
+#include "platform/seams.h"
+#include "product/pages/option_pages.h"
+#include "product/product_info_orvo.h"
+#include "ui/dialogs/folder_chooser.h"
+#include "ui/dialogs/language_dialog.h"
+#include "ui/form.h"
+#include "ui/palette.h"
+#include "ui/testing/wizard_driver.h"
+#include "ui/wizard.h"
+
+namespace uinst {
+namespace {
+
+using namespace test;
+using testing::TWizardDriver;
+
+String WindowsPath(const char* unixPath) {
+    String path = u"Z:" + Utf8ToString(unixPath);
+    for (auto& c : path)
+        if (c == u'/') c = u'\\';
+    return path;
+}
+
+TFiles DemoSetupFiles() {
+    TFiles files;
+    const String folder = WindowsPath(UINST_SOURCE_DIR) + u"\\demo\\setup\\";
+    for (const String& path : ListFiles(folder)) {
+        const auto bytes = ReadFileBytes(path);
+        files.emplace_back(ExtractFileName(path), std::string(bytes.begin(), bytes.end()));
+    }
+    return files;
+}
+
+// The run itself is a stand-in: one step that waits for the test, and fails when asked. The
+// summary is the product's own.
+std::atomic<bool> Proceed{true};
+std::atomic<bool> FailRun{false};
+
+class TStandInRun : public TInstallerAction {
+public:
+    void Execute() override {
+        SetStatus(GetCommonText(u"A4"));
+        SetProgress(40);
+        while (!Proceed) Sleep(5);
+        if (FailRun) throw EInstallerInstallError(u"The file \"C:\\Program Files\\ORVO\\ORVO.exe\" is locked.");
+    }
+};
+
+class TWalkProduct : public TProductInfoORVO {
+public:
+    void PopulateActions(const TInstallerActionClassProc& proc) override {
+        if (Installer->State() == isRunning)
+            proc(ActionClassOf<TStandInRun>(u"TStandInRun"));
+        else
+            TProductInfoORVO::PopulateActions(proc);
+    }
+};
+
+struct TLook {
+    bool Dark;
+    UINT Dpi;
+};
+
+class WizardWalk : public ::testing::TestWithParam<TLook> {
+protected:
+    void SetUp() override {
+        RegisterStandardPages();
+        RegisterProductPages();
+        SetSchemeOverride(GetParam().Dark);
+        ProductInfoClass = [] { return std::unique_ptr<TInstallerProductInfo>(std::make_unique<TWalkProduct>()); };
+        Proceed = true;
+        FailRun = false;
+        shots = WindowsPath(UINST_BINARY_DIR) + u"\\screenshots\\";
+        CreateDirectoryW(WidePtr(shots), nullptr);
+    }
+    void TearDown() override {
+        form.reset();
+        installer.reset();
+        ProductInfoClass = nullptr;
+        SetSchemeOverride(std::nullopt);
+    }
+    void Start(const String& commandLine, const TFiles& product = {}, const String& language = u"English.lng") {
+        installer = MakeInstaller(commandLine, DemoSetupFiles(), product);
+        installer->Resources().LoadLanguageFile(language);
+    }
+    void Open() {
+        form = std::make_unique<TInstallerForm>(GetParam().Dpi);
+        form->Show();
+        driver = std::make_unique<TWizardDriver>(form->Handle());
+    }
+    void Shot(const char* name) {
+        const String suffix =
+            Ascii(std::string("_") + (GetParam().Dark ? "dark" : "light") + "_" + std::to_string(GetParam().Dpi));
+        driver->Screenshot(shots + Ascii(name) + suffix + u".png");
+    }
+    void Next() { TWizardDriver::Click(driver->NextButton()); }
+    String Page() { return driver->ActivePageName(); }
+
+    String shots;
+    TTempFolder temp;
+    std::unique_ptr<TInstaller> installer;
+    std::unique_ptr<TInstallerForm> form;
+    std::unique_ptr<TWizardDriver> driver;
+    std::vector<String> boxes;
+    TSeamOverride<decltype(TSeams::MessageBox)> messageBox{Seams().MessageBox,
+                                                           [this](HWND, const String& text, const String&, UINT flags) {
+                                                               boxes.push_back(text);
+                                                               return (flags & MB_OKCANCEL) ? IDCANCEL : IDOK;
+                                                           }};
+};
+
+TEST_P(WizardWalk, InstallationFromWelcomeToFinish) {
+    Start(u"");
+    const String fresh = temp.Path() + u"Fresh\\ORVO";
+    const String older = temp.Path() + u"Older\\";
+    CreateDirectoryW(WidePtr(older), nullptr);
+    const std::string config = "[System]\r\nVersion=4600\r\n";
+    WriteFileBytes(older + u"ORVO.ini", config.data(), config.size());
+    installer->SetDestPath(fresh);
+    Open();
+
+    ASSERT_EQ(Page(), u"PageWelcome");
+    EXPECT_EQ(TWizardDriver::Text(form->Handle()), u"ORVO Setup");
+    EXPECT_FALSE(TWizardDriver::Visible(driver->BackButton()));
+    Shot("1_welcome");
+    Next();
+
+    ASSERT_EQ(Page(), u"PageLicense");
+    HWND accept = driver->Control(u"I accept the terms of the license agreement");
+    ASSERT_NE(accept, nullptr);
+    EXPECT_FALSE(TWizardDriver::Enabled(driver->NextButton()));
+    EXPECT_FALSE(TWizardDriver::Visible(driver->BackButton()));
+    Shot("2_license");
+    TWizardDriver::Click(accept);
+    EXPECT_TRUE(TWizardDriver::Checked(accept));
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(TWizardDriver::Enabled(driver->NextButton()));
+    Next();
+
+    ASSERT_EQ(Page(), u"PageSetup");
+    HWND edit = driver->ControlOfClass(L"Edit");
+    HWND update = driver->Control(u"Update the installed copy of ORVO");
+    HWND backup = driver->Control(u"Back up the files that will be replaced");
+    HWND portable = driver->Control(u"Portable installation");
+    HWND normal = driver->Control(u"Normal installation (every user keeps their own settings)");
+    ASSERT_TRUE(edit && update && backup && portable && normal);
+    EXPECT_EQ(TWizardDriver::Text(edit), fresh + u"\\");
+    EXPECT_FALSE(TWizardDriver::Visible(update));
+    EXPECT_FALSE(TWizardDriver::Visible(backup));
+    EXPECT_TRUE(TWizardDriver::Checked(normal));
+    EXPECT_FALSE(TWizardDriver::Checked(portable));
+    Shot("3_setup");
+
+    // Typed character by character: every keystroke re-evaluates, the text stays as typed.
+    TWizardDriver::Type(edit, older.substr(0, older.size() - 1));
+    EXPECT_EQ(TWizardDriver::Text(edit), older.substr(0, older.size() - 1));
+    EXPECT_EQ(installer->DestPath(), older);
+    EXPECT_TRUE(TWizardDriver::Visible(update));
+    EXPECT_TRUE(TWizardDriver::Checked(update));
+    EXPECT_TRUE(TWizardDriver::Visible(backup));
+    EXPECT_TRUE(TWizardDriver::Checked(backup));
+    EXPECT_FALSE(TWizardDriver::Enabled(portable));
+    EXPECT_NE(driver->Control(u"The copy of ORVO in this folder will be updated. Your settings, skins and plug-ins "
+                              u"are kept."),
+              nullptr);
+    Shot("3_setup_update");
+    TWizardDriver::Click(update);  // no update: another copy is in the folder
+    EXPECT_FALSE(installer->HasOption(ioUpdate));
+    EXPECT_TRUE(TWizardDriver::Enabled(portable));
+    EXPECT_NE(driver->Control(u"Another copy of ORVO is already installed on this computer."), nullptr);
+    Shot("3_setup_other");
+
+    // Portable in a program-files folder moves to the portable folder, and back.
+    TWizardDriver::Type(edit, installer->Resources().ProgramFilesFolder() + u"ORVO");
+    TWizardDriver::Click(portable);
+    EXPECT_EQ(installer->DestPath(), installer->ProductInfo().GetPortablePath());
+    EXPECT_EQ(TWizardDriver::Text(edit), installer->ProductInfo().GetPortablePath());
+    EXPECT_TRUE(TWizardDriver::Checked(portable));
+    EXPECT_TRUE(installer->HasOption(ioPortable));
+    TWizardDriver::Click(normal);
+    EXPECT_EQ(installer->DestPath(), installer->ProductInfo().GetDefaultPath());
+    EXPECT_FALSE(installer->HasOption(ioPortable));
+
+    // Browse: the product's name is added unless the folder already ends with it.
+    TSeamOverride<TFolderChooser> chooser(FolderChooser(), [&](HWND, const String&, String& folder) {
+        folder = temp.Path() + u"Music\\";
+        return true;
+    });
+    TWizardDriver::Click(driver->Control(u"Browse..."));
+    EXPECT_EQ(installer->DestPath(), temp.Path() + u"Music\\ORVO\\");
+    TWizardDriver::Type(edit, u"");
+    EXPECT_FALSE(TWizardDriver::Enabled(driver->NextButton()));
+    TWizardDriver::Type(edit, fresh);
+    EXPECT_TRUE(TWizardDriver::Enabled(driver->NextButton()));
+    Next();
+
+    ASSERT_EQ(Page(), u"PageIntegration");  // no add-ons page in English
+    std::vector<HWND> integration;
+    for (HWND c : driver->Controls())
+        if (GetWindowLongW(c, GWL_STYLE) & BS_AUTOCHECKBOX) integration.push_back(c);
+    for (auto caption : {u"Create a shortcut on the desktop", u"Create a shortcut in the Start menu",
+                         u"Make ORVO the player for audio files", u"Integrate ORVO into Windows",
+                         u"Add ORVO commands to the context menu of files and folders"})
+        EXPECT_TRUE(TWizardDriver::Checked(driver->Control(caption))) << StringToUtf8(caption);
+    Shot("4_integration");
+    TWizardDriver::Click(driver->Control(u"Add ORVO commands to the context menu of files and folders"));
+    EXPECT_FALSE(installer->Settings().ReadBool(u"Integration", u"RegisterContextMenu", true));
+    EXPECT_TRUE(installer->Settings().ReadBool(u"Integration", u"ShortcutDesktop", false));
+    Next();
+
+    ASSERT_EQ(Page(), u"PageReadyToInstall");
+    EXPECT_EQ(TWizardDriver::Text(driver->NextButton()), u"Install");
+    EXPECT_NE(TWizardDriver::Text(driver->ControlOfClass(L"RichEdit20W")).find(fresh), String::npos);
+    Shot("5_ready");
+
+    Proceed = false;
+    Next();
+    ASSERT_EQ(Page(), u"PageInstall");
+    ASSERT_TRUE(driver->WaitForPage(u"PageInstall"));
+    const DWORD start = GetTickCount();
+    while ((TWizardDriver::Text(driver->Controls().back()) != u"Copying the files of ORVO..." ||
+            SendMessageW(driver->ControlOfClass(PROGRESS_CLASSW), PBM_GETPOS, 0, 0) == 0) &&
+           GetTickCount() - start < 10000)
+        TWizardDriver::Pump(10);
+    EXPECT_FALSE(TWizardDriver::Enabled(driver->NextButton()));
+    Shot("6_progress");
+    Proceed = true;
+    ASSERT_TRUE(driver->WaitForPage(u"PageFinish"));
+    EXPECT_EQ(TWizardDriver::Text(driver->NextButton()), u"Finish");
+    HWND run = driver->Control(u"Start ORVO");
+    HWND readme = driver->Control(u"Show the Readme file");
+    ASSERT_TRUE(run && readme);
+    EXPECT_TRUE(TWizardDriver::Checked(run) && TWizardDriver::Visible(run));
+    EXPECT_NE(driver->Control(u"Visit the ORVO website"), nullptr);
+    Shot("7_finish");
+    TWizardDriver::Click(readme);
+    EXPECT_FALSE(installer->Settings().ReadBool(u"Actions", u"$DEST\\Readme.txt", true));
+    Next();
+    EXPECT_TRUE(driver->WaitUntilClosed());
+    EXPECT_EQ(form->ExitCode(), 0);
+}
+
+TEST_P(WizardWalk, AFailedRunShowsTheErrorsAndNoProgramsToStart) {
+    Start(u"/AUTO=\"" + temp.Path() + u"ORVO\"");
+    FailRun = true;
+    Open();
+    ASSERT_TRUE(driver->WaitForPage(u"PageFinish"));
+    EXPECT_NE(driver->Control(u"Setup did not finish"), nullptr);
+    EXPECT_FALSE(TWizardDriver::Visible(driver->Control(u"Start ORVO")));
+    HWND memo = driver->ControlOfClass(L"Edit");
+    ASSERT_NE(memo, nullptr);
+    EXPECT_TRUE(TWizardDriver::Visible(memo));
+    EXPECT_NE(TWizardDriver::Text(memo).find(u"is locked"), String::npos);
+    Shot("7_finish_error");
+    EXPECT_EQ(form->ExitCode(), 1);
+}
+
+TEST_P(WizardWalk, RussianAddsTheAddonsPage) {
+    Start(u"", {}, u"Russian.lng");
+    installer->SetDestPath(temp.Path() + u"ORVO");
+    Open();
+    Next();
+    TWizardDriver::Click(driver->ControlOfClass(L"Button"));  // the acceptance box
+    Next();
+    ASSERT_EQ(Page(), u"PageSetup");
+    Next();
+    ASSERT_EQ(Page(), u"PageAddons");
+    int boxesTicked = 0;
+    for (HWND c : driver->Controls())
+        if (TWizardDriver::Checked(c)) ++boxesTicked;
+    EXPECT_EQ(boxesTicked, 3);
+    EXPECT_TRUE(installer->Settings().ReadBool(u"Common", u"AddonsViewer", false));
+    Shot("4_addons_ru");
+}
+
+TEST_P(WizardWalk, RemovalOptionsProgressAndFinish) {
+    Start(u"", {{u"Uninstall.ini", ""}});
+    installer->SetDestPath(temp.Path());
+    Open();
+    ASSERT_EQ(Page(), u"PageUninstallParams");
+    EXPECT_EQ(TWizardDriver::Text(driver->NextButton()), u"Uninstall");
+    HWND backups = driver->Control(u"Also remove the backups of earlier versions");
+    HWND content = driver->Control(u"Also remove my settings, playlists and library data");
+    ASSERT_TRUE(backups && content);
+    EXPECT_FALSE(TWizardDriver::Checked(backups));
+    EXPECT_FALSE(TWizardDriver::Checked(content));
+    TWizardDriver::Click(backups);
+    EXPECT_TRUE(installer->Settings().ReadBool(u"Common", u"RemoveBackups", false));
+    Shot("8_uninstall_options");
+    Proceed = false;
+    Next();
+    ASSERT_EQ(Page(), u"PageUninstall");
+    Shot("9_uninstall_progress");
+    Proceed = true;
+    ASSERT_TRUE(driver->WaitForPage(u"PageUninstallFinish"));
+    EXPECT_NE(driver->Control(u"ORVO has been removed"), nullptr);
+    Shot("9_uninstall_finish");
+}
+
+TEST_P(WizardWalk, LanguageDialog) {
+    Start(u"");
+    const TLanguageChoice choice = TLanguageChoice::FromResources(installer->Resources());
+    ASSERT_EQ(choice.Items().size(), 3u);
+    EXPECT_EQ(choice.Items()[0].Name, u"Deutsch");
+    TInstallerLanguageDialog dialog(choice, choice.SelectDefault(1049), GetParam().Dpi);
+    EXPECT_EQ(dialog.SelectedIndex(), 2);  // Deutsch, English, Russian: the Russian interface's
+    ShowWindow(dialog.Handle(), SW_SHOWNA);
+    TWizardDriver(dialog.Handle())
+        .Screenshot(shots + u"0_language_" + (GetParam().Dark ? u"dark" : u"light") + u"_" +
+                    Ascii(std::to_string(GetParam().Dpi)) + u".png");
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, WizardWalk,
+                         ::testing::Values(TLook{false, 96}, TLook{true, 96}, TLook{false, 144}, TLook{true, 144}),
+                         [](const auto& info) {
+                             return std::string(info.param.Dark ? "Dark" : "Light") + std::to_string(info.param.Dpi);
+                         });
+
+}  // namespace
+}  // namespace uinst

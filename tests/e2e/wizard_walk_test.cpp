@@ -1,0 +1,147 @@
+// The real setup program with its wizard, driven from this process as a person would use it:
+// language dialog, every page, typing the folder, ticking boxes; then the files, the exit code and
+// the program started from the finish page. Also a run cancelled through the close question.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "base/paths.h"
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/process.h"
+#include "tests/e2e/e2e_support.h"
+#include "ui/testing/wizard_driver.h"
+
+namespace uinst::e2e {
+namespace {
+
+using testing::TWizardDriver;
+
+class TSetupProcess {
+public:
+    explicit TSetupProcess(const String& parameters) {
+        const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
+        FProcess = StartProcess(line);
+        if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
+    }
+    ~TSetupProcess() {
+        if (FProcess && WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(FProcess.Get(), 99);
+            WaitForSingleObject(FProcess.Get(), 5000);
+        }
+    }
+    DWORD Id() const { return FProcess ? GetProcessId(FProcess.Get()) : 0; }
+    // The exit code once the process has ended; 259 (still running) after the time limit.
+    DWORD Wait(DWORD timeoutMs = 30000) const {
+        const DWORD start = GetTickCount();
+        while (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs)
+            TWizardDriver::Pump(20);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(FProcess.Get(), &code);
+        return code;
+    }
+
+private:
+    TUniqueHandle FProcess;
+};
+
+void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
+    HWND dialog = TWizardDriver::FindLanguageDialog(setup.Id());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(TWizardDriver::Text(dialog), u"Select Language");
+    HWND combo = FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+    // Items are sorted by name (Deutsch, English, Russian); item texts do not cross processes.
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), expected == u"English" ? 1 : 0);
+    TWizardDriver::Click(GetDlgItem(dialog, IDOK));
+}
+
+TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard walk");
+    const String dest = folder.Path() + u"ORVO";
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    ChooseLanguage(setup, u"English");
+
+    HWND wizard = TWizardDriver::FindWizard(setup.Id());
+    ASSERT_NE(wizard, nullptr);
+    TWizardDriver d(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
+    EXPECT_EQ(TWizardDriver::Text(wizard), u"ORVO Setup");
+    EXPECT_FALSE(TWizardDriver::Visible(d.BackButton()));
+    TWizardDriver::Click(d.NextButton());
+
+    ASSERT_TRUE(d.WaitForPage(u"PageLicense"));
+    EXPECT_FALSE(TWizardDriver::Visible(d.BackButton()));
+    EXPECT_FALSE(TWizardDriver::Enabled(d.NextButton()));
+    HWND accept = d.Control(u"I accept the terms of the license agreement");
+    ASSERT_NE(accept, nullptr);
+    TWizardDriver::Click(accept);
+    EXPECT_TRUE(TWizardDriver::Checked(accept));
+    EXPECT_TRUE(TWizardDriver::Enabled(d.NextButton()));
+    TWizardDriver::Click(d.NextButton());
+
+    ASSERT_TRUE(d.WaitForPage(u"PageSetup"));
+    HWND edit = d.ControlOfClass(L"Edit");
+    ASSERT_NE(edit, nullptr);
+    TWizardDriver::Type(edit, dest);
+    EXPECT_EQ(TWizardDriver::Text(edit), dest);
+    EXPECT_TRUE(TWizardDriver::Checked(d.Control(u"Normal installation (every user keeps their own settings)")));
+    EXPECT_FALSE(TWizardDriver::Visible(d.Control(u"Update the installed copy of ORVO")));
+    TWizardDriver::Click(d.NextButton());
+
+    ASSERT_TRUE(d.WaitForPage(u"PageIntegration"));
+    int ticked = 0;
+    for (HWND c : d.Controls())
+        if (TWizardDriver::Checked(c)) ++ticked;
+    EXPECT_EQ(ticked, 5);
+    TWizardDriver::Click(d.NextButton());
+
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    EXPECT_EQ(TWizardDriver::Text(d.NextButton()), u"Install");
+    TWizardDriver::Click(d.NextButton());
+
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    EXPECT_EQ(TWizardDriver::Text(d.NextButton()), u"Finish");
+    HWND run = d.Control(u"Start ORVO");
+    HWND readme = d.Control(u"Show the Readme file");
+    ASSERT_TRUE(run && readme);
+    EXPECT_TRUE(TWizardDriver::Visible(run) && TWizardDriver::Checked(run));
+    TWizardDriver::Click(readme);
+    EXPECT_FALSE(TWizardDriver::Checked(readme));
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 0u);
+
+    EXPECT_TRUE(FileExists(dest + u"\\ORVO.exe"));
+    EXPECT_TRUE(FileExists(dest + u"\\Uninstall.exe"));
+    // The ticked entry started: the player's window appears.
+    HWND player = nullptr;
+    const DWORD start = GetTickCount();
+    while (!(player = FindWindowW(L"TORVOMainForm", nullptr)) && GetTickCount() - start < 15000)
+        TWizardDriver::Pump(50);
+    EXPECT_NE(player, nullptr);
+    if (player) PostMessageW(player, WM_CLOSE, 0, 0);
+    ForgetInstallation();
+}
+
+TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
+    TSetupProcess setup(u"");
+    ChooseLanguage(setup, u"English");
+    HWND wizard = TWizardDriver::FindWizard(setup.Id());
+    ASSERT_NE(wizard, nullptr);
+    TWizardDriver d(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
+    PostMessageW(wizard, WM_CLOSE, 0, 0);
+    // The question is a message box of the setup program; OK confirms.
+    HWND box = nullptr;
+    const DWORD start = GetTickCount();
+    while (!(box = FindWindowW(L"#32770", L"ORVO Setup")) && GetTickCount() - start < 10000) TWizardDriver::Pump(20);
+    ASSERT_NE(box, nullptr);
+    TWizardDriver::Click(GetDlgItem(box, IDOK));
+    EXPECT_EQ(setup.Wait(), 2u);
+}
+
+}  // namespace
+}  // namespace uinst::e2e

@@ -1,0 +1,58 @@
+#pragma once
+// The pages every installation or removal shows: welcome, licence and summary (named by the
+// product), progress and finish (added by the wizard).
+#include "ui/page.h"
+
+namespace uinst {
+
+class TInstallerPageWelcome : public TInstallerPageFullScreen {
+public:
+    TInstallerPageWelcome() : TInstallerPageFullScreen(u"TInstallerPageWelcome") {}
+
+protected:
+    void CreateControls() override;
+    void ApplyLocalization() override;
+
+private:
+    TPageControl* FNotice = nullptr;
+};
+
+class TInstallerPageLicense : public TInstallerPage {
+public:
+    TInstallerPageLicense() : TInstallerPage(u"TInstallerPageLicense") {}
+    bool CanGoBack() override { return false; }
+    bool CanGoNext() override;
+    void Prepare() override;
+    void Shown() override;
+    TPageControl* Viewer() const { return FViewer; }
+    TPageControl* AcceptBox() const { return FAccept; }
+
+protected:
+    void CreateControls() override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void AcceptClick();
+    TPageControl* FViewer = nullptr;
+    TPageControl* FAccept = nullptr;
+};
+
+class TInstallerPageReadyToInstall : public TInstallerPage {
+public:
+    TInstallerPageReadyToInstall() : TInstallerPage(u"TInstallerPageReadyToInstall") {}
+    void Prepare() override;
+    TPageControl* Viewer() const { return FViewer; }
+
+protected:
+    void CreateControls() override;
+
+private:
+    TPageControl* FViewer = nullptr;
+};
+
+// Loads rich text (RTF) or plain text into a rich edit control, replacing what it showed.
+void LoadRichText(HWND richEdit, const void* data, size_t size, bool rtf);
+// The colours of the wizard palette for a rich edit control.
+void ApplyRichEditPalette(HWND richEdit);
+
+}  // namespace uinst

@@ -1,0 +1,57 @@
+#pragma once
+// Drives the wizard the way a person does, from the same process or from another one: finds its
+// windows, reads texts, visibility, enabled and checked states, clicks, types and presses keys
+// (window messages, which reach the controls the same way under Wine with or without a display),
+// and saves a PNG of the window.
+#include <windows.h>
+
+#include <vector>
+
+#include "base/string.h"
+
+namespace uinst::testing {
+
+class TWizardDriver {
+public:
+    // The wizard window of the process (any process when 0), waiting up to the time limit.
+    static HWND FindWizard(DWORD processId, DWORD timeoutMs = 20000);
+    // The language dialog of the process.
+    static HWND FindLanguageDialog(DWORD processId, DWORD timeoutMs = 20000);
+
+    explicit TWizardDriver(HWND wizard) : FWizard(wizard) {}
+    HWND Wizard() const { return FWizard; }
+    bool Alive() const { return IsWindow(FWizard) != FALSE; }
+
+    // The visible page and its name ("PageSetup"); empty when none.
+    HWND ActivePage() const;
+    String ActivePageName() const;
+    // Waits until the named page is shown; false after the time limit.
+    bool WaitForPage(StringView name, DWORD timeoutMs = 20000) const;
+    bool WaitUntilClosed(DWORD timeoutMs = 20000) const;
+
+    HWND NextButton() const;
+    HWND BackButton() const;
+    // A child of the active page by its caption; by class (and index among those) otherwise.
+    HWND Control(StringView caption) const;
+    HWND ControlOfClass(const wchar_t* className, int index = 0) const;
+    std::vector<HWND> Controls() const;
+
+    static String Text(HWND window);
+    static bool Visible(HWND window);
+    static bool Enabled(HWND window);
+    static bool Checked(HWND box);
+    static void Click(HWND button);
+    // Types the text character by character into an edit (after emptying it).
+    static void Type(HWND edit, StringView text);
+    static void PressKey(HWND window, WORD key);
+    // Lets queued messages of this thread run (the wizard may live on it).
+    static void Pump(DWORD milliseconds = 0);
+
+    // Draws the window into a bitmap and saves it as PNG (only for a window of this process).
+    void Screenshot(const String& fileName) const;
+
+private:
+    HWND FWizard;
+};
+
+}  // namespace uinst::testing
