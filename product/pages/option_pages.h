@@ -41,7 +41,6 @@ private:
     std::vector<TPageControl*> FWarnings;
     bool FEditing = false;
     bool FSettingText = false;
-    bool FTypedPathUsable = true;
 };
 
 class TInstallerPageAddons : public TInstallerPage {
