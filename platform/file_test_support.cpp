@@ -37,8 +37,7 @@ void RemoveTree(const String& folder) {
             } while (FindNextFileW(find.Get(), &data));
         }
     }
-    // A program that has the folder open (Wine's menu builder, started for new shortcuts, works
-    // in it for a moment) keeps it until it lets go.
+    // A program that still has the folder open (as its current folder, say) keeps it for a moment.
     const String longFolder = LongPathName(folder);
     for (int i = 0; i < 20 && !RemoveDirectoryW(WidePtr(longFolder)) && GetLastError() == ERROR_SHARING_VIOLATION; ++i)
         Sleep(50);
