@@ -6,8 +6,9 @@ endif()
 include(ExternalProject)
 set(UINST_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
 set(IPK ${UINST_HOST_TOOLS}/bin/ipk)
-set(UINST_HOST_TOOL_TARGETS ipk)
-set(UINST_HOST_TOOL_BYPRODUCTS ${IPK})
+set(SKINC ${UINST_HOST_TOOLS}/bin/skinc)
+set(UINST_HOST_TOOL_TARGETS ipk skinc)
+set(UINST_HOST_TOOL_BYPRODUCTS ${IPK} ${SKINC})
 ExternalProject_Add(host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${UINST_HOST_TOOLS}

@@ -1,5 +1,7 @@
 #include "formats/xml_convert.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "base/format.h"
@@ -8,26 +10,30 @@ namespace uinst {
 
 namespace {
 
-// The path of names to the first node where the trees differ, or nothing when they are equal.
+// The names from the document down to the node, the last kShownDepth of them at most.
+String NodePath(const TORLXMLNode& node) {
+    constexpr size_t kShownDepth = 16;
+    std::vector<const TORLXMLNode*> chain;
+    for (const TORLXMLNode* n = &node; n->Parent(); n = n->Parent()) chain.push_back(n);
+    if (chain.empty()) return u"/";
+    String path = chain.size() > kShownDepth ? u"/..." : u"";
+    for (size_t i = std::min(chain.size(), kShownDepth); i-- > 0;) path += u"/" + Utf8ToString(chain[i]->Name());
+    return path;
+}
+
+// The path of names to the first node where the trees differ, or nothing when they are equal. The
+// path is made only then: copying it for every node would cost the square of the depth.
 bool FindDifference(const TORLXMLNode& a, const TORLXMLNode& b, String& path) {
-    struct TPair {
-        const TORLXMLNode* A;
-        const TORLXMLNode* B;
-        String Path;
-    };
-    std::vector<TPair> work{{&a, &b, String()}};
+    std::vector<std::pair<const TORLXMLNode*, const TORLXMLNode*>> work{{&a, &b}};
     while (!work.empty()) {
-        TPair pair = std::move(work.back());
+        const auto [x, y] = work.back();
         work.pop_back();
-        const TORLXMLNode& x = *pair.A;
-        const TORLXMLNode& y = *pair.B;
-        if (x.Name() != y.Name() || x.Text() != y.Text() || x.Count() != y.Count() ||
-            !x.Attributes().Equals(y.Attributes())) {
-            path = pair.Path.empty() ? String(u"/") : pair.Path;
+        if (x->Name() != y->Name() || x->Text() != y->Text() || x->Count() != y->Count() ||
+            !x->Attributes().Equals(y->Attributes())) {
+            path = NodePath(*x);
             return true;
         }
-        for (int i = x.Count() - 1; i >= 0; --i)
-            work.push_back({x.Nodes(i), y.Nodes(i), pair.Path + u"/" + Utf8ToString(x.Nodes(i)->Name())});
+        for (int i = x->Count() - 1; i >= 0; --i) work.emplace_back(x->Nodes(i), y->Nodes(i));
     }
     return false;
 }

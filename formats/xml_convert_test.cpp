@@ -82,5 +82,49 @@ TEST(XMLConvert, RefusesWhatTheTextFormCannotHold) {
     EXPECT_EQ(out.Size(), 0);
 }
 
+TEST(XMLConvert, DeepDocumentsConvertInLinearSpace) {
+    // 300,000 levels both ways: nothing may recurse, copy a path per node or indent per level.
+    constexpr int kDepth = 300000;
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    for (int i = 0; i < kDepth; ++i) text += i % 2 ? "<b k=\"v\">" : "<a>";
+    text += "deepest";
+    for (int i = kDepth - 1; i >= 0; --i) text += i % 2 ? "</b>" : "</a>";
+
+    const std::string sxml = Convert(text, TXMLTargetForm::xtSXML);
+    const std::string back = Convert(sxml, TXMLTargetForm::xtText);
+    // Each level costs its tags, its line breaks and at most 32 tabs twice.
+    EXPECT_LT(back.size(), size_t(kDepth) * (2 * 32 + 30));
+    EXPECT_NE(back.find("\r\n" + std::string(32, '\t') + "<a>"), std::string::npos);
+    EXPECT_EQ(back.find(std::string(33, '\t')), std::string::npos);
+
+    const auto original = Parse(text);
+    EXPECT_TRUE(Parse(sxml)->Equals(*original));
+    const auto reread = Parse(back);
+    EXPECT_TRUE(reread->Equals(*original));
+    const TORLXMLNode* node = reread.get();
+    while (node->Count() > 0) node = node->Nodes(0);
+    EXPECT_EQ(node->Text(), u"deepest");
+}
+
+TEST(XMLConvert, ADifferenceDeepDownNamesItsLastLevels) {
+    TORLXMLDocument document;
+    TORLXMLNode* node = document.Add("root");
+    for (int i = 0; i < 100; ++i) node = node->Add("level" + std::to_string(i));
+    node->Add("two words");
+    TMemoryStream sxml;
+    TORLXMLWriteSettings binary;
+    binary.Format = TORLXMLWriteSettings::kFormatBinary;
+    document.SaveToStream(sxml, binary);
+    sxml.SetPosition(0);
+    TMemoryStream out;
+    try {
+        ConvertXmlDocument(sxml, out, TXMLTargetForm::xtText);
+        FAIL() << "converted a name with a space";
+    } catch (const EORLXMLDocument& e) {
+        EXPECT_NE(e.Message().find(u"\"/.../level85/"), String::npos) << StringToUtf8(e.Message());
+        EXPECT_NE(e.Message().find(u"/level99/two words\""), String::npos) << StringToUtf8(e.Message());
+    }
+}
+
 }  // namespace
 }  // namespace uinst

@@ -1,5 +1,6 @@
 #include "formats/xml_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/integers.h"
@@ -145,7 +146,49 @@ void TORLTextXMLParser::GivePendingText(TORLXMLNode& node) {
     if (begin < end) node.SetText(DecodeXMLBytes(FBuffer.substr(begin, end - begin), FSettings));
 }
 
+void TORLTextXMLParser::TakeByteOrderMark() {
+    using namespace std::literals;
+    const auto starts = [&](std::string_view mark) { return FBuffer.substr(0, mark.size()) == mark; };
+    const auto* b = reinterpret_cast<const unsigned char*>(FBuffer.data());
+    if (starts("\xEF\xBB\xBF"sv)) {
+        FBuffer.remove_prefix(3);
+    } else if (starts("\xFF\xFE\0\0"sv) || starts("\0\0\xFE\xFF"sv)) {
+        // UTF-32 (a UTF-16 document cannot start with U+0000 after its mark).
+        const bool little = b[0] == 0xFF;
+        String text;
+        text.reserve(FBuffer.size() / 4);
+        for (size_t i = 4; i + 4 <= FBuffer.size(); i += 4) {
+            char32_t cp = 0;
+            for (int k = 0; k < 4; ++k) cp |= char32_t(b[i + (little ? k : 3 - k)]) << (8 * k);
+            if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+            if (cp >= 0x10000) {
+                text.push_back(static_cast<Char>(0xD800 + ((cp - 0x10000) >> 10)));
+                text.push_back(static_cast<Char>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            } else {
+                text.push_back(static_cast<Char>(cp));
+            }
+        }
+        FConverted = EncodeXMLUtf8(text);
+        FBuffer = FConverted;
+    } else if (starts("\xFF\xFE"sv) || starts("\xFE\xFF"sv)) {
+        const bool little = b[0] == 0xFF;
+        String text((FBuffer.size() - 2) / 2, u'\0');
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char first = b[2 + 2 * i], second = b[3 + 2 * i];
+            text[i] = static_cast<Char>(little ? first | second << 8 : second | first << 8);
+        }
+        // Unpaired surrogates keep their units: the reader's UTF-8 takes them back as they were.
+        FConverted = EncodeXMLUtf8(text);
+        FBuffer = FConverted;
+    } else {
+        return;
+    }
+    FSettings.Mode = TORLXMLReadSettings::kModeUtf8;
+    FEncodingFixed = true;
+}
+
 void TORLTextXMLParser::Parse() {
+    TakeByteOrderMark();
     TORLXMLNode* current = &FDocument;
     for (;;) {
         switch (Next()) {
@@ -158,7 +201,7 @@ void TORLTextXMLParser::Parse() {
                     TORLXMLNode declaration;
                     const TTagEnd end = ReadTag(declaration);
                     String encoding;
-                    if (declaration.Attributes().TryGetValue("encoding", encoding)) {
+                    if (!FEncodingFixed && declaration.Attributes().TryGetValue("encoding", encoding)) {
                         if (SameAscii(encoding, "utf-8")) {
                             FSettings.Mode = TORLXMLReadSettings::kModeUtf8;
                         } else if (encoding.size() >= 8 && SameAscii(StringView(encoding).substr(0, 8), "windows-")) {
@@ -226,7 +269,11 @@ void TORLTextXMLBuilder::Write(std::string_view bytes) {
 }
 
 void TORLTextXMLBuilder::WriteTabs(int count) {
-    for (int i = 0; i < count; ++i) Write("\t");
+    // Indentation stops growing at a fixed depth: one tab per level would make the text of a deep
+    // document grow with the square of its depth. The reader drops these blanks either way.
+    static constexpr std::string_view kTabs("\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t");
+    static_assert(kTabs.size() == kMaxIndent);
+    Write(kTabs.substr(0, static_cast<size_t>(std::clamp(count, 0, kMaxIndent))));
 }
 
 void TORLTextXMLBuilder::WriteText(StringView text) {

@@ -1,5 +1,6 @@
 #pragma once
 // The text form of XML documents: the forgiving reader and the writer.
+#include <string>
 #include <string_view>
 
 #include "formats/xml.h"
@@ -15,6 +16,8 @@ String DecodeXMLBytes(std::string_view bytes, const TORLXMLReadSettings& setting
 
 // Reads text XML into an empty document. Syntax never raises; on malformed input the reader stops
 // and the document keeps what was read. Only the document's own rule (one top-level element) raises.
+// A byte-order mark at the start (UTF-8, UTF-16 or UTF-32, either byte order) decides the encoding
+// over the settings and any declaration.
 class TORLTextXMLParser {
 public:
     TORLTextXMLParser(std::string_view buffer, const TORLXMLReadSettings& settings, TORLXMLDocument& document)
@@ -41,6 +44,9 @@ private:
     TTagEnd ReadTag(TORLXMLNode& node);
     void GivePendingText(TORLXMLNode& node);
     bool BlankAt(size_t i) const;
+    // Turns a document that starts with a byte-order mark into UTF-8 without it, and fixes the
+    // encoding to UTF-8.
+    void TakeByteOrderMark();
 
     std::string_view FBuffer;
     TORLXMLReadSettings FSettings;
@@ -53,11 +59,16 @@ private:
     size_t FPendingStart = 0;
     bool FNoCommentEnd = false;
     bool FNoCDataEnd = false;
+    bool FEncodingFixed = false;
+    std::string FConverted;  // the UTF-8 form of a UTF-16 or UTF-32 document
 };
 
-// Writes a document as UTF-8 text XML.
+// Writes a document as UTF-8 text XML. Elements deeper than kMaxIndent levels are indented as
+// that level.
 class TORLTextXMLBuilder {
 public:
+    static constexpr int kMaxIndent = 32;
+
     TORLTextXMLBuilder(const TORLXMLNode& document, TStream& stream, const TORLXMLWriteSettings& settings)
         : FDocument(document), FStream(stream), FSettings(settings) {}
     void Build();

@@ -219,6 +219,57 @@ TEST(XMLTextReader, LoadFromStringIsUtf8) {
     EXPECT_EQ(document.Nodes(0)->Text(), u"\u00E9t\u00E9");
 }
 
+// The text in UTF-16 or UTF-32 of either byte order, with its byte-order mark.
+std::string Encoded(std::u32string_view text, int width, bool little) {
+    std::u32string units;
+    for (char32_t c : U"\uFEFF" + std::u32string(text)) {
+        if (width == 2 && c >= 0x10000) {
+            units.push_back(0xD800 + ((c - 0x10000) >> 10));
+            units.push_back(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            units.push_back(c);
+        }
+    }
+    std::string bytes;
+    for (char32_t u : units)
+        for (int k = 0; k < width; ++k) bytes.push_back(char(u >> (8 * (little ? k : width - 1 - k))));
+    return bytes;
+}
+
+TEST(XMLTextReader, ByteOrderMarksDecideTheEncoding) {
+    AnsiCodePageGuard guard;
+    SetAnsiCodePageSetting(1252);
+    // The declaration's encoding cannot override the mark, nor can the settings.
+    constexpr std::u32string_view kDocument =
+        U"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+        U"<Setup Name=\"\u0416\u00E9 &amp; \U0001F3B5\">\r\n  <T\u00EBxt>  \u65E5\u672C  </T\u00EBxt>\r\n</Setup>\r\n";
+    for (int width : {2, 4}) {
+        for (bool little : {true, false}) {
+            auto document = Read(Encoded(kDocument, width, little), TORLXMLReadSettings::kModeAnsi);
+            ASSERT_EQ(document->Count(), 1) << width << little;
+            const TORLXMLNode* setup = document->Nodes(0);
+            EXPECT_EQ(setup->Name(), "Setup");
+            EXPECT_EQ(setup->Attributes().GetValue("name"), u"\u0416\u00E9 & \U0001F3B5");
+            ASSERT_EQ(setup->Count(), 1);
+            EXPECT_EQ(setup->Nodes(0)->Name(), "T\xC3\xABxt");
+            EXPECT_EQ(setup->Nodes(0)->Text(), u"\u65E5\u672C");
+        }
+    }
+
+    // A stray last byte of UTF-16 is ignored; an unpaired surrogate stays as it is.
+    std::string odd = Encoded(U"<a>x</a>", 2, true);
+    odd.insert(odd.size() - 8, std::string("\x00\xD8", 2));
+    auto document = Read(odd + "\x3C");
+    ASSERT_EQ(document->Count(), 1);
+    EXPECT_EQ(document->Nodes(0)->Text(), String(u"x") + Char(0xD800));
+
+    // A UTF-8 mark wins over a declared code page and the ANSI setting.
+    document = Read("\xEF\xBB\xBF<?xml encoding=\"windows-1251\"?><a>\xC3\xA9</a>", TORLXMLReadSettings::kModeAnsi);
+    EXPECT_EQ(document->Nodes(0)->Text(), u"\u00E9");
+    document = Read("\xEF\xBB\xBF<a>\xC3\xA9</a>", TORLXMLReadSettings::kModeAnsi);
+    EXPECT_EQ(document->Nodes(0)->Text(), u"\u00E9");
+}
+
 TEST(XMLTextReader, DeepNestingIsReadWithoutRecursion) {
     std::string text;
     for (int i = 0; i < 200000; ++i) text += "<n>";

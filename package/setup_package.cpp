@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "base/format.h"
 #include "base/text_case.h"
@@ -22,10 +24,10 @@ constexpr uint8_t kMagic[4] = {'I', 'P', 'K', '5'};
 constexpr size_t kHeaderSize = 12;
 constexpr size_t kMaxNameLength = 65535;
 constexpr size_t kCopyBlock = 1 << 20;
-// Up front we reserve the declared content size only as far as the body could plausibly expand
-// to; beyond that the content grows as it arrives (so a damaged length field cannot make us
-// allocate gigabytes for a small body).
-constexpr uint64_t kPlausibleRatio = 32;
+// The content is reserved up front only when the header's length is plausible for the body (LZMA
+// seldom packs a product's files more than four to one); otherwise it grows with what the decoder
+// delivers, so a damaged length field cannot make a large package reserve many times its size.
+constexpr uint64_t kPlausibleRatio = 4;
 constexpr uint64_t kMinReserve = 1 << 20;
 
 uint32_t LoadLE32(const uint8_t* p) {
@@ -57,30 +59,45 @@ std::array<uint8_t, 4> KeyBytes(uint32_t key) {
 }
 
 // The decoder's destination while a package is opened: appends to the content and checksums each
-// block while it is still in the cache, so the content is never walked a second time.
+// block while it is still in the cache, so the content is never walked a second time. When the
+// content no longer fits into memory it is dropped and the rest is only counted and checksummed:
+// a package with a damaged header is then still reported as corrupted, not as out of memory.
 class TContentWriter : public TStream {
 public:
     TContentWriter(TMemoryStream& content, uint64_t expected) : FContent(content), FExpected(expected) {}
 
     size_t Read(void*, size_t) override { return 0; }
     size_t Write(const void* buffer, size_t count) override {
-        const uint64_t needed = static_cast<uint64_t>(FContent.Size()) + count;
-        const uint64_t capacity = FContent.Bytes().capacity();
-        if (needed > capacity) {
-            // Grow towards the declared size, never past it, so the content keeps no slack.
-            uint64_t target = std::max(needed, std::min(FExpected, capacity * 2));
-            FContent.Reserve(static_cast<size_t>(target));
-        }
         FHash.Add(buffer, count);
-        return FContent.Write(buffer, count);
+        FTotal += count;
+        if (FOverflow) return count;
+        try {
+            const uint64_t capacity = FContent.Bytes().capacity();
+            if (FTotal > capacity) {
+                // Double, but never past the declared size, so a sound package keeps no slack.
+                const uint64_t target = std::max(FTotal, std::min(FExpected, capacity * 2));
+                FContent.Reserve(static_cast<size_t>(target));
+            }
+            return FContent.Write(buffer, count);
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
+        FOverflow = true;
+        FContent.TakeBytes();  // frees it
+        return count;
     }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override { return FContent.Seek(offset, origin); }
     void SetSize(int64_t) override { throw EWriteError(); }
     uint32_t Checksum() const { return FHash.Value(); }
+    uint64_t Total() const { return FTotal; }
+    // Whether the content had to be dropped for want of memory.
+    bool Overflow() const { return FOverflow; }
 
 private:
     TMemoryStream& FContent;
     uint64_t FExpected;
+    uint64_t FTotal = 0;
+    bool FOverflow = false;
     TORLHashCRC32 FHash;
 };
 
@@ -228,15 +245,23 @@ void TSetupPackageReader::ReadPackage(TStream& stream) {
 
     const int64_t body = stream.Size() - stream.Position();
     const uint64_t plausible = std::max<uint64_t>(kMinReserve, body > 0 ? uint64_t(body) * kPlausibleRatio : 0);
-    FData.Reserve(static_cast<size_t>(std::min<uint64_t>(length, plausible)));
+    if (length <= plausible) {
+        try {
+            FData.Reserve(length);
+        } catch (const std::bad_alloc&) {
+            // Perhaps the length is wrong: the content grows as it arrives and shows it.
+        } catch (const std::length_error&) {
+        }
+    }
 
     const auto key = KeyBytes(SetupPackageKey);
     TContentWriter content(FData, length);
     const int result = LZMADecode(stream, content, MakeRC4Preprocessor(key.data(), key.size()), length);
 
     FData.SetPosition(0);
-    if (result != lzOk || FData.Size() != int64_t(length) || content.Checksum() != checksum)
-        throw ESetupPackageReadError();
+    if (result != lzOk || content.Total() != length || content.Checksum() != checksum) throw ESetupPackageReadError();
+    // A sound package that does not fit into memory.
+    if (content.Overflow()) throw std::bad_alloc();
     ReadFileTable();
 }
 

@@ -220,6 +220,25 @@ TEST(SetupPackage, HeaderDamage) {
     EXPECT_THROW(Open(longer), ESetupPackageReadError);
 }
 
+TEST(SetupPackage, ContentFarLargerThanItsBody) {
+    // Packs far better than the reader reserves up front for: the content grows as it arrives and
+    // still ends without slack; any other length in the header is refused.
+    std::string text;
+    while (text.size() < (6 << 20)) text.append("<file name=\"Skins\\Default\\button.png\"/>\r\n");
+    const auto package = Build({{u"list.xml", text}});
+    ASSERT_LT(package.size() * 16, text.size());
+    auto reader = Open(package);
+    EXPECT_EQ(ExtractText(*reader, u"list.xml"), text);
+    EXPECT_EQ(reader->Content().capacity(), reader->Content().size());
+
+    const uint32_t length = uint32_t(reader->Content().size());
+    for (uint32_t wrong : {length - 1, length + 1, length * 2, length * 40, 0xFFFFFFFFu}) {
+        auto damaged = package;
+        for (int k = 0; k < 4; ++k) damaged[8 + k] = uint8_t(wrong >> (8 * k));
+        EXPECT_THROW(Open(damaged), ESetupPackageReadError) << wrong;
+    }
+}
+
 TEST(SetupPackage, TablesReachingOutsideTheContent) {
     // Table length larger than the content.
     EXPECT_THROW(Open(Wrap({0, 0, 0, 0, 9, 0, 0, 0})), EReadError);

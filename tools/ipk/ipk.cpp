@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <new>
+#include <set>
 #include <utility>
 
 #include "base/format.h"
@@ -94,6 +95,43 @@ std::unique_ptr<TSetupPackageReader> OpenPackage(const fs::path& path, TProgress
     }
 }
 
+// Names as Windows compares paths: either separator, case ignored. Finds two names that would be
+// one file, and a name that is a file where another needs a folder.
+class TPathClashes {
+public:
+    // The parts to write, each folder spelt as the first name that needed it (so the result is the
+    // same on every system), or EIpkError for a clash with a name added before.
+    std::vector<String> Add(StringView name, std::vector<String> parts) {
+        String key;
+        for (size_t n = 0; n < parts.size(); ++n) {
+            key += (n > 0 ? u"\\" : u"") + UpperCase(parts[n]);
+            if (n + 1 < parts.size()) {
+                if (const auto file = FFiles.find(key); file != FFiles.end()) throw Clash(file->second, name);
+                parts[n] = FFolders.emplace(key, TFolder{parts[n], String(name)}).first->second.Spelling;
+            } else {
+                if (const auto folder = FFolders.find(key); folder != FFolders.end())
+                    throw Clash(name, folder->second.Name);
+                if (const auto [file, added] = FFiles.emplace(key, String(name)); !added)
+                    throw EIpkError(
+                        Format(u"%s and %s would be written to the same file", {Quoted(file->second), Quoted(name)}));
+            }
+        }
+        return parts;
+    }
+
+private:
+    static EIpkError Clash(StringView file, StringView other) {
+        return EIpkError(Format(u"%s would be a file and also a folder holding %s", {Quoted(file), Quoted(other)}));
+    }
+
+    struct TFolder {
+        String Spelling;
+        String Name;
+    };
+    std::map<String, TFolder> FFolders;  // by upper-case path
+    std::map<String, String> FFiles;     // by upper-case path
+};
+
 // ---------------------------------------------------------------------------------------------
 // Commands. Each takes the arguments after its name and returns the exit status.
 
@@ -105,12 +143,14 @@ const char16_t* const kPackHelp =
     u"  --name NAME=FILE  stores FILE under the name NAME\n";
 const char16_t* const kListHelp =
     u"usage: ipk list PACKAGE\n"
-    u"Prints one line per entry in table order: name, size and offset, separated by tabs.\n";
+    u"Prints one line per entry in table order: name, size and offset, separated by tabs. Control\n"
+    u"characters and \"<\" in names are shown as <U+XXXX>.\n";
 const char16_t* const kExtractHelp =
     u"usage: ipk extract PACKAGE [NAME...] [-C FOLDER]\n"
     u"Writes all files, or the named ones (case ignored), below FOLDER (default: the current\n"
-    u"folder); a \"\\\" in a stored name makes a sub-folder. Names that would leave the folder\n"
-    u"are refused before anything is written.\n";
+    u"folder); a \"\\\" in a stored name makes a sub-folder. Names that would leave the folder, that\n"
+    u"Windows takes for devices, or that clash with each other or with what is on disk are\n"
+    u"refused before anything is written.\n";
 const char16_t* const kVerifyHelp =
     u"usage: ipk verify PACKAGE\n"
     u"Opens the package (checksum included) and checks that every entry lies inside its content.\n";
@@ -188,7 +228,7 @@ int RunList(const std::vector<String>& args, TConsole& console) {
     const auto& table = package->FileTable();
     for (int n = 0; n < table.Count(); ++n) {
         const auto& item = table.Items(n);
-        text += item.Name + u"\t" + IntToStr(item.Size) + u"\t" + IntToStr(item.Offset) + u"\n";
+        text += Printable(item.Name) + u"\t" + IntToStr(item.Size) + u"\t" + IntToStr(item.Offset) + u"\n";
         if (text.size() > 65536) console.Out(std::exchange(text, String()));
     }
     console.Out(text);
@@ -240,12 +280,12 @@ int RunVerify(const std::vector<String>& args, TConsole& console) {
         const auto& item = table.Items(n);
         if (package->ItemInContent(item)) continue;
         console.Err(Format(u"ipk: entry %s (offset %d, size %d) lies outside the content\n",
-                           {Quoted(item.Name), item.Offset, item.Size}));
+                           {Printable(Quoted(item.Name)), item.Offset, item.Size}));
         ++bad;
     }
     if (bad > 0) return 1;
     console.Out(Format(u"%s: %d files, %d bytes of content, ok\n",
-                       {positional[0], table.Count(), int64_t(package->Content().size())}));
+                       {Printable(positional[0]), table.Count(), int64_t(package->Content().size())}));
     return 0;
 }
 
@@ -289,7 +329,7 @@ int RunXml(const std::vector<String>& args, TConsole& console) {
     TMemoryStream output;
     ConvertXmlDocument(input, output, target);
     output.SaveToFile(positional[1]);
-    console.Out(Format(u"%s: %d bytes written\n", {positional[1], output.Size()}));
+    console.Out(Format(u"%s: %d bytes written\n", {Printable(positional[1]), output.Size()}));
     return 0;
 }
 
@@ -361,6 +401,41 @@ void TProgressLine::Finish() {
     FWidth = 0;
 }
 
+bool IsDeviceName(StringView part) {
+    // Windows opens the device whatever extension follows and ignores blanks before it.
+    const String base = TrimRight(part.substr(0, part.find(u'.')));
+    static const char16_t* const kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
+    for (const char16_t* device : kDevices)
+        if (SameText(base, device)) return true;
+    if (base.size() != 4 || !(SameText(base.substr(0, 3), u"COM") || SameText(base.substr(0, 3), u"LPT"))) return false;
+    // The superscript digits one to three count as digits here.
+    const Char digit = base[3];
+    return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
+}
+
+String Printable(StringView text) {
+    const auto escape = [](Char c) {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'<' || c == 0x061C || c == 0x200E || c == 0x200F ||
+               (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+    };
+    String out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const Char c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            out.append(text.substr(i, 2));
+            ++i;
+        } else if (escape(c) || (c >= 0xD800 && c <= 0xDFFF)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "<U+%04X>", unsigned(c));
+            out += Ascii(code);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::vector<String> SafeNameParts(StringView name) {
     auto refuse = [&](const char16_t* why) -> void {
         throw EIpkError(Format(u"unsafe name %s: %s", {Quoted(name), why}));
@@ -373,7 +448,6 @@ std::vector<String> SafeNameParts(StringView name) {
         parts.emplace_back(name.substr(start, at - start));
         start = at + 1;
     }
-    static const char16_t* const kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL"};
     for (const String& part : parts) {
         if (part.empty()) refuse(u"it is absolute or has an empty part");
         if (part == u"." || part == u"..") refuse(u"it has a \".\" or \"..\" part");
@@ -383,13 +457,7 @@ std::vector<String> SafeNameParts(StringView name) {
                 refuse(u"it has a character that Windows does not allow in file names");
         }
         if (part.back() == u'.' || part.back() == u' ') refuse(u"a part ends with a dot or a blank");
-        String base = TrimRight(part.substr(0, part.find(u'.')));
-        bool device = false;
-        for (const char16_t* d : kDevices) device = device || SameText(base, d);
-        if (base.size() == 4 && (SameText(base.substr(0, 3), u"COM") || SameText(base.substr(0, 3), u"LPT")) &&
-            base[3] >= u'0' && base[3] <= u'9')
-            device = true;
-        if (device) refuse(u"it names a Windows device");
+        if (IsDeviceName(part)) refuse(u"it names a Windows device");
     }
     return parts;
 }
@@ -425,6 +493,7 @@ void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, in
     // Names first: a package whose files the reader cannot tell apart, or that ipk would refuse to
     // extract, is refused before any work is done.
     std::map<String, const TPackInput*> seen;  // by upper-case name
+    TPathClashes clashes;
     std::vector<const TPackInput*> selected;
     int64_t total = 0;
     std::error_code error;
@@ -432,13 +501,14 @@ void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, in
     for (const auto& input : inputs) {
         // A package written into a folder that is being packed must not swallow itself.
         if (outputExists && fs::equivalent(input.Path, output, error)) continue;
-        SafeNameParts(input.Name);
+        const auto parts = SafeNameParts(input.Name);
         if (input.Name.size() > 65535) throw EIpkError(Format(u"the name %s is too long", {Quoted(input.Name)}));
         const auto [at, added] = seen.emplace(UpperCase(input.Name), &input);
         if (!added)
             throw EIpkError(
                 Format(u"%s and %s would both be stored as %s",
                        {Quoted(FromPath(at->second->Path)), Quoted(FromPath(input.Path)), Quoted(input.Name)}));
+        clashes.Add(input.Name, parts);
         selected.push_back(&input);
         total += int64_t(fs::file_size(input.Path));
     }
@@ -480,8 +550,9 @@ void ExtractFiles(const fs::path& packagePath, const std::vector<String>& names,
     // What to write: the named entries (first match, as the setup program finds them), or every
     // entry that a lookup by its name reaches (a later duplicate is shadowed and skipped).
     std::vector<const TSetupPackageFileTableItem*> items;
+    std::set<const TSetupPackageFileTableItem*> selected;
     auto select = [&](const TSetupPackageFileTableItem* item) {
-        if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+        if (selected.insert(item).second) items.push_back(item);
     };
     if (names.empty()) {
         for (int n = 0; n < table.Count(); ++n) {
@@ -501,19 +572,29 @@ void ExtractFiles(const fs::path& packagePath, const std::vector<String>& names,
     }
 
     // Every check before the first write, so a bad entry leaves the folder untouched.
+    TPathClashes clashes;
     std::vector<fs::path> targets;
     int64_t total = 0;
     for (const auto* item : items) {
-        const auto parts = SafeNameParts(item->Name);
+        const auto parts = clashes.Add(item->Name, SafeNameParts(item->Name));
         if (!package->ItemInContent(*item))
             throw EIpkError(Format(u"entry %s lies outside the package content", {Quoted(item->Name)}));
         fs::path target = folder;
-        for (const auto& part : parts) {
-            target /= ToPath(part);
-            // An existing symbolic link inside the folder could lead the write elsewhere.
+        for (size_t n = 0; n < parts.size(); ++n) {
+            const bool last = n + 1 == parts.size();
+            target /= ToPath(parts[n]);
+            // An existing symbolic link inside the folder could lead the write elsewhere; an
+            // existing file where a folder belongs, or the reverse, would stop the extraction
+            // half way.
             std::error_code error;
-            if (fs::is_symlink(fs::symlink_status(target, error)))
+            const auto status = fs::symlink_status(target, error);
+            if (fs::is_symlink(status))
                 throw EIpkError(Format(u"refusing to write through the symbolic link %s", {Quoted(FromPath(target))}));
+            if (!last && fs::exists(status) && !fs::is_directory(status))
+                throw EIpkError(
+                    Format(u"cannot create the folder %s: a file of that name exists", {Quoted(FromPath(target))}));
+            if (last && fs::is_directory(status))
+                throw EIpkError(Format(u"cannot write %s: a folder of that name exists", {Quoted(FromPath(target))}));
         }
         targets.push_back(target);
         total += item->Size;
@@ -548,16 +629,16 @@ int RunIpk(const std::vector<String>& args, TConsole& console) {
             if (name == command.Name) return command.Run(rest, console);
         throw EUsageError(Format(u"unknown command %s", {Quoted(name)}));
     } catch (const EUsageError& e) {
-        console.Err(u"ipk: " + e.Message() + u"\n" + Usage());
+        console.Err(u"ipk: " + Printable(e.Message()) + u"\n" + Usage());
         return 2;
     } catch (const Exception& e) {
-        console.Err(u"ipk: " + e.Message() + u"\n");
+        console.Err(u"ipk: " + Printable(e.Message()) + u"\n");
     } catch (const fs::filesystem_error& e) {
-        console.Err(u"ipk: " + Utf8ToString(e.what()) + u"\n");
+        console.Err(u"ipk: " + Printable(Utf8ToString(e.what())) + u"\n");
     } catch (const std::bad_alloc&) {
         console.Err(u"ipk: out of memory\n");
     } catch (const std::exception& e) {
-        console.Err(u"ipk: " + Utf8ToString(e.what()) + u"\n");
+        console.Err(u"ipk: " + Printable(Utf8ToString(e.what())) + u"\n");
     }
     return 1;
 }

@@ -65,13 +65,25 @@ void AddInputPath(const std::filesystem::path& path, std::vector<TPackInput>& in
 // characters Windows refuses, parts ending in a dot or blank, and device names (CON, NUL, ...).
 std::vector<String> SafeNameParts(StringView name);
 
+// Whether Windows takes a name part for a device: CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM
+// and LPT with a digit (0-9, or a superscript one to three), case ignored, with any extension and
+// blanks before it.
+bool IsDeviceName(StringView part);
+
+// A stored name or a message as one line of output: control characters, line and paragraph
+// separators, direction marks, unpaired surrogates and "<" (which starts the escape) become
+// "<U+XXXX>".
+String Printable(StringView text);
+
 // Builds a package from the inputs at the level. Names must be safe and unique (case ignored).
 // The package is written next to its final name first, so a failure leaves an older file intact.
 void PackFiles(const std::filesystem::path& output, const std::vector<TPackInput>& inputs, int level,
                TConsole& console);
 
-// Writes the named entries (all when none are named) below the folder. Names, ranges and the
-// target paths are all checked before the first file is written.
+// Writes the named entries (all when none are named) below the folder. Names, ranges, clashes
+// between them as Windows sees them (one name a file, another a folder below it; two names that
+// are one file with case ignored) and the target paths on disk are all checked before the first
+// file is written.
 void ExtractFiles(const std::filesystem::path& package, const std::vector<String>& names,
                   const std::filesystem::path& folder, TConsole& console);
 

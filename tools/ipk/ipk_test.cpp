@@ -56,6 +56,9 @@ TEST(IpkNames, SafeNamesSplitIntoParts) {
     EXPECT_EQ(SafeNameParts(u"a/b"), (std::vector<String>{u"a", u"b"}));
     EXPECT_EQ(SafeNameParts(u"..hidden\\x..y"), (std::vector<String>{u"..hidden", u"x..y"}));
     EXPECT_EQ(SafeNameParts(u"console.txt"), std::vector<String>{u"console.txt"});
+    for (const char16_t* name : {u"COM10", u"COM", u"LPT", u"CONINx", u"LPT\u00B9x", u"COM\u2074", u"CON_1.txt",
+                                 u"xNUL", u"CONOUT", u"a.con", u"aux-data\\file"})
+        EXPECT_NO_THROW(SafeNameParts(name)) << StringToUtf8(name);
 }
 
 TEST(IpkNames, UnsafeNamesAreRefused) {
@@ -80,6 +83,16 @@ TEST(IpkNames, UnsafeNamesAreRefused) {
                                  u"nul.txt",
                                  u"dir\\Com1.log",
                                  u"LPT9",
+                                 u"COM0",
+                                 u"lpt0.log",
+                                 u"CONIN$",
+                                 u"conout$.txt",
+                                 u"COM\u00B9",
+                                 u"dir\\LPT\u00B2.txt",
+                                 u"lpt\u00B3",
+                                 u"Aux .txt",
+                                 u"prn  .tar.gz",
+                                 u"Nul.a.b",
                                  u"a\u0001b",
                                  u"a|b",
                                  u"a?b",
@@ -180,6 +193,73 @@ TEST_F(IpkTest, ExtractRefusesUnsafePackagesBeforeWritingAnything) {
     // The safe entry alone is fine.
     EXPECT_EQ(Run({u"extract", P(FRoot / "evil.ipk"), u"GOOD.TXT", u"-C", P(out)}), 0) << FConsole.FErr;
     EXPECT_EQ(ReadFile(out / "good.txt"), "good");
+}
+
+TEST_F(IpkTest, ExtractRefusesClashingNamesBeforeWritingAnything) {
+    const auto pack = [&](const char* file, std::vector<String> names) {
+        TSetupPackageBuilder builder(SetupPackageKey);
+        for (const auto& name : names) {
+            TMemoryStream data("data", 4);
+            builder.Add(data, name);
+        }
+        builder.Commit(P(FRoot / file), 4);
+        return P(FRoot / file);
+    };
+    const fs::path out = FRoot / "out";
+    struct TCase {
+        std::vector<String> Names;
+        const char* Message;
+    };
+    for (const auto& c : {TCase{{u"first.txt", u"a", u"a\\b"}, "would be a file and also a folder"},
+                          TCase{{u"first.txt", u"A\\b\\c", u"a/B"}, "would be a file and also a folder"},
+                          TCase{{u"first.txt", u"Dir\\x.txt", u"dir/X.TXT"}, "would be written to the same file"}}) {
+        const String package = pack("clash.ipk", c.Names);
+        EXPECT_EQ(Run({u"extract", package, u"-C", P(out)}), 1);
+        EXPECT_NE(FConsole.FErr.find(c.Message), std::string::npos) << FConsole.FErr;
+        EXPECT_FALSE(fs::exists(out)) << FConsole.FErr;
+    }
+
+    // Folders that differ only in case are one folder, spelt as the first name has it.
+    ASSERT_EQ(Run({u"extract", pack("case.ipk", {u"Skins\\a.png", u"SKINS/b.png"}), u"-C", P(out)}), 0)
+        << FConsole.FErr;
+    EXPECT_EQ(ReadFile(out / "Skins" / "b.png"), "data");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
+
+    // What is on disk counts too: a file where a folder belongs, a folder where a file belongs.
+    WriteFile(out / "taken", "mine");
+    fs::create_directories(out / "folder");
+    for (const char16_t* name : {u"taken\\x.txt", u"folder"}) {
+        EXPECT_EQ(Run({u"extract", pack("disk.ipk", {u"new.txt", name}), u"-C", P(out)}), 1);
+        EXPECT_NE(FConsole.FErr.find("of that name exists"), std::string::npos) << FConsole.FErr;
+        EXPECT_FALSE(fs::exists(out / "new.txt"));
+    }
+    EXPECT_EQ(ReadFile(out / "taken"), "mine");
+
+    // The packer refuses the same clashes.
+    WriteFile(FRoot / "f", "x");
+    EXPECT_EQ(
+        Run({u"pack", P(FRoot / "p.ipk"), u"--name", u"a=" + P(FRoot / "f"), u"--name", u"a/b=" + P(FRoot / "f")}), 1);
+    EXPECT_NE(FConsole.FErr.find("would be a file and also a folder"), std::string::npos) << FConsole.FErr;
+    EXPECT_FALSE(fs::exists(FRoot / "p.ipk"));
+}
+
+TEST_F(IpkTest, NamesAreShownOnOneLine) {
+    EXPECT_EQ(Printable(u"plain \u00C4 \U0001F3B5.mp3"), u"plain \u00C4 \U0001F3B5.mp3");
+    EXPECT_EQ(Printable(u"a\tb\r\nc\u007F\u0085<\u202E\u2028"),
+              u"a<U+0009>b<U+000D><U+000A>c<U+007F><U+0085><U+003C><U+202E><U+2028>");
+    EXPECT_EQ(Printable(String(u"x") + Char(0xD800) + u"y" + Char(0xDC00)), u"x<U+D800>y<U+DC00>");
+
+    // A name with a tab and a line break cannot forge a row of the listing.
+    TSetupPackageBuilder builder(SetupPackageKey);
+    TMemoryStream data("abc", 3);
+    builder.Add(data, u"evil\t999\t0\nsetup.exe");
+    builder.Commit(P(FRoot / "rows.ipk"), 4);
+    ASSERT_EQ(Run({u"list", P(FRoot / "rows.ipk")}), 0) << FConsole.FErr;
+    EXPECT_EQ(FConsole.FOut, "evil<U+0009>999<U+0009>0<U+000A>setup.exe\t3\t0\n");
+    // Nor a message.
+    EXPECT_EQ(Run({u"extract", P(FRoot / "rows.ipk"), u"-C", P(FRoot / "out")}), 1);
+    EXPECT_NE(FConsole.FErr.find("evil<U+0009>999<U+0009>0<U+000A>setup.exe"), std::string::npos) << FConsole.FErr;
+    EXPECT_EQ(std::count(FConsole.FErr.begin(), FConsole.FErr.end(), '\n'), 1) << FConsole.FErr;
 }
 
 TEST_F(IpkTest, ExtractAllSkipsShadowedDuplicates) {
