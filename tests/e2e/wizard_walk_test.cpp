@@ -145,7 +145,7 @@ TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
 
 TEST(WizardWalk, AnAutomaticRunWithAWindowClosesByItself) {
     ForgetInstallation();
-    TScratchFolder folder(u"wizard auto");
+    TTempFolder folder(u"e2e wizard auto");
     const TRunResult run = RunSetup(u"/AUTO \"" + folder.Path() + u"ORVO\"");
     EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
     EXPECT_TRUE(FileExists(folder.Path() + u"ORVO\\ORVO.exe"));
@@ -155,7 +155,7 @@ TEST(WizardWalk, AnAutomaticRunWithAWindowClosesByItself) {
 
 TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
     ForgetInstallation();
-    TScratchFolder folder(u"wizard removal");
+    TTempFolder folder(u"e2e wizard removal");
     const String dest = folder.Path() + u"ORVO\\";
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
     ASSERT_TRUE(FileExists(dest + u"Uninstall.exe"));
