@@ -74,7 +74,7 @@ TInstallerForm::~TInstallerForm() {
 void TInstallerForm::Show() {
     ShowWindow(Handle(), SW_SHOW);
     SetForegroundWindow(Handle());
-    if (!GetFocus() && IsWindowEnabled(FNext)) SetFocus(FNext);
+    FocusNextIfNone();
 }
 
 void TInstallerForm::CreatePages() {
@@ -168,11 +168,16 @@ void TInstallerForm::SetActivePage(TInstallerCustomPage* page) {
         page->Shown();
     }
     UpdateButtons();
+    FocusNextIfNone();
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TInstallerForm::FocusNextIfNone() {
+    // No control of the window has the focus (the window itself, or a control now hidden).
     HWND focus = GetFocus();
     if ((!focus || !IsWindowVisible(focus) || !IsChild(Handle(), focus)) && IsWindowEnabled(FNext) &&
         IsWindowVisible(FNext))
         SetFocus(FNext);
-    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TInstallerForm::UpdateButtons() {
@@ -276,7 +281,7 @@ void TInstallerForm::PumpMessagesDuringNotification() {
             break;
         }
         HWND form = CurrentForm ? CurrentForm->Handle() : nullptr;
-        if (!form || !IsDialogMessageW(form, &msg)) {
+        if (!form || !DialogMessage(form, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

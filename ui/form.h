@@ -67,6 +67,7 @@ private:
     void PaintStrip(HDC dc);
     String CommonText(StringView key) const;
     void RequestClose();
+    void FocusNextIfNone();
 
     TScale FScale;
     TFontCache FFonts;

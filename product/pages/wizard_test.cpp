@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/paths.h"
@@ -181,6 +182,11 @@ TEST_P(WizardWalk, InstallationFromWelcomeToFinish) {
                               u"are kept."),
               nullptr);
     Shot("3_setup_update");
+    // An update skips the integration page (and comes back past it).
+    Next();
+    EXPECT_EQ(Page(), u"PageReadyToInstall");
+    TWizardDriver::Click(driver->BackButton());
+    ASSERT_EQ(Page(), u"PageSetup");
     TWizardDriver::Click(update);  // no update: another copy is in the folder
     EXPECT_FALSE(installer->HasOption(ioUpdate));
     EXPECT_TRUE(TWizardDriver::Enabled(portable));
@@ -325,6 +331,42 @@ TEST_P(WizardWalk, LanguageDialog) {
     TWizardDriver(dialog.Handle())
         .Screenshot(shots + u"0_language_" + (GetParam().Dark ? u"dark" : u"light") + u"_" +
                     Ascii(std::to_string(GetParam().Dpi)) + u".png");
+}
+
+TEST_P(WizardWalk, TheKeyboardReachesEveryControl) {
+    Start(u"");
+    installer->SetDestPath(temp.Path() + u"ORVO");
+    Open();
+    SetForegroundWindow(form->Handle());
+    ASSERT_EQ(GetFocus(), driver->NextButton());
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);  // Enter presses Next
+    ASSERT_EQ(Page(), u"PageLicense");
+    HWND viewer = driver->ControlOfClass(L"RichEdit20W");
+    EXPECT_EQ(GetFocus(), viewer);
+    TWizardDriver::PressKey(GetFocus(), VK_TAB);
+    HWND accept = driver->Control(u"I accept the terms of the license agreement");
+    EXPECT_EQ(GetFocus(), accept);                  // Tab leaves the licence viewer
+    TWizardDriver::PressKey(GetFocus(), VK_SPACE);  // Space ticks the box
+    EXPECT_TRUE(TWizardDriver::Checked(accept));
+    EXPECT_TRUE(TWizardDriver::Enabled(driver->NextButton()));
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);
+    ASSERT_EQ(Page(), u"PageSetup");
+    // Tab walks the page's controls and the footer's buttons in order, and comes round again.
+    std::vector<HWND> visited;
+    for (int i = 0; i < 12; ++i) {
+        TWizardDriver::PressKey(GetFocus(), VK_TAB);
+        visited.push_back(GetFocus());
+    }
+    auto seen = [&](HWND h) { return std::find(visited.begin(), visited.end(), h) != visited.end(); };
+    EXPECT_TRUE(seen(driver->ControlOfClass(L"Edit")));
+    EXPECT_TRUE(seen(driver->Control(u"Browse...")));
+    EXPECT_TRUE(seen(driver->NextButton()));
+    EXPECT_TRUE(seen(driver->BackButton()));
+    // Escape asks the close question; the answer here is Cancel.
+    const size_t asked = boxes.size();
+    TWizardDriver::PressKey(GetFocus(), VK_ESCAPE);
+    EXPECT_EQ(boxes.size(), asked + 1);
+    EXPECT_TRUE(driver->Alive());
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, WizardWalk,
