@@ -67,6 +67,8 @@ private:
     void PaintStrip(HDC dc);
     String CommonText(StringView key) const;
     void RequestClose();
+    // A new colour scheme: palette and skin again, every page's controls recoloured, repainted.
+    void SchemeChanged();
 
     TScale FScale;
     TFontCache FFonts;
