@@ -29,4 +29,8 @@ private:
     uint32_t FErrorCode;
 };
 
+// The system's text for an error code (a Windows error code; errno elsewhere), without the
+// trailing full stop and line break.
+String SysErrorMessage(uint32_t code);
+
 }  // namespace uinst

@@ -189,25 +189,13 @@ int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 #ifdef _WIN32
 
-namespace {
-String SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD n =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    String text = n ? FromWide(buffer, n) : String();
-    if (buffer) LocalFree(buffer);
-    return TrimRight(text);
-}
-}  // namespace
-
 TORLFileStream::TORLFileStream(StringView fileName, TMode mode) : FFileName(fileName) {
     const DWORD access = mode == TMode::fmOpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     const DWORD share = mode == TMode::fmOpenRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     const DWORD disposition = mode == TMode::fmCreate ? CREATE_ALWAYS : OPEN_EXISTING;
     FHandle = CreateFileW(WidePtr(FFileName), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (FHandle == INVALID_HANDLE_VALUE)
-        throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, SystemMessage(GetLastError())}));
+        throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, SysErrorMessage(GetLastError())}));
 }
 
 TORLFileStream::~TORLFileStream() {
@@ -254,7 +242,8 @@ TORLFileStream::TORLFileStream(StringView fileName, TMode mode) : FFileName(file
                                                 : O_RDWR;
     FHandle = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (FHandle < 0)
-        throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, Utf8ToString(std::strerror(errno))}));
+        throw EFOpenError(
+            Format(u"Cannot open file \"%s\". %s", {FFileName, SysErrorMessage(static_cast<uint32_t>(errno))}));
 }
 
 TORLFileStream::~TORLFileStream() {

@@ -37,6 +37,7 @@
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/message_window.h"
 
 namespace {
@@ -248,13 +249,12 @@ double ProcessCpu() {
 // Its CPU time is read from the host's /proc (through the Z: drive); -1 elsewhere.
 std::string ReadWholeFile(const char* path) {
     std::string text;
-    HANDLE file =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
+    const TUniqueFile file(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return text;
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
-    CloseHandle(file);
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
     return text;
 }
 
@@ -270,17 +270,16 @@ double ServerCpu() {
     static const std::string statPath = [] {
         const std::string prefix = PrefixOf(ReadWholeFile("Z:\\proc\\self\\environ"));
         WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA("Z:\\proc\\*", &data);
+        const TUniqueFind find(FindFirstFileA("Z:\\proc\\*", &data));
         std::string found;
-        if (prefix.empty() || find == INVALID_HANDLE_VALUE) return found;
+        if (prefix.empty() || !find) return found;
         do {
             const std::string pid = data.cFileName;
             if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
             const std::string dir = "Z:\\proc\\" + pid + "\\";
             if (ReadWholeFile((dir + "comm").c_str()).rfind("wineserver", 0) != 0) continue;
             if (PrefixOf(ReadWholeFile((dir + "environ").c_str())) == prefix) found = dir + "stat";
-        } while (found.empty() && FindNextFileA(find, &data));
-        FindClose(find);
+        } while (found.empty() && FindNextFileA(find.Get(), &data));
         return found;
     }();
     if (statPath.empty()) return -1;
@@ -302,8 +301,8 @@ double ServerCpu() {
 void DeleteTree(const String& folder) {
     const String base = folder.back() == u'\\' ? folder : folder + u"\\";
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(base + u"*"), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    TUniqueFind find(FindFirstFileW(WidePtr(base + u"*"), &data));
+    if (find) {
         do {
             const String name = FromWide(data.cFileName);
             if (name == u"." || name == u"..") continue;
@@ -314,8 +313,8 @@ void DeleteTree(const String& folder) {
                     SetFileAttributesW(WidePtr(base + name), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(WidePtr(base + name));
             }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
+        find.Reset();
     }
     RemoveDirectoryW(WidePtr(base.substr(0, base.size() - 1)));
 }
@@ -371,13 +370,13 @@ TSample RunPlain(const String& dest, const std::vector<String>& folders, const s
     for (const String& folder : folders)
         if (!CreateDirectoryW(WidePtr(folder), nullptr)) throw Exception(u"Cannot create " + folder);
     for (const TPlainFile& file : files) {
-        HANDLE handle =
-            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) throw Exception(u"Cannot write " + file.Path);
+        TUniqueFile handle(
+            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) throw Exception(u"Cannot write " + file.Path);
         DWORD written = 0;
-        const bool ok = file.Size == 0 ||
-                        (WriteFile(handle, file.Data, DWORD(file.Size), &written, nullptr) && written == file.Size);
-        CloseHandle(handle);
+        const bool ok = file.Size == 0 || (WriteFile(handle.Get(), file.Data, DWORD(file.Size), &written, nullptr) &&
+                                           written == file.Size);
+        handle.Reset();  // the close is part of the plain writer's cost
         if (!ok) throw Exception(u"Cannot write " + file.Path);
     }
     const int64_t end = Now();
@@ -452,9 +451,8 @@ void Profile(TInstaller& installer, const String& dest, const std::vector<String
     Measure("10 x 205 reports sent from a worker thread", [&] {
         for (int b = 0; b < kBatches; ++b) {
             const int64_t start = Now();
-            HANDLE thread = CreateThread(nullptr, 0, &TSender::Proc, &sender, 0, nullptr);
-            WaitWithMessages(thread);
-            CloseHandle(thread);
+            const TUniqueHandle thread(CreateThread(nullptr, 0, &TSender::Proc, &sender, 0, nullptr));
+            WaitWithMessages(thread.Get());
             batches.push_back(Seconds(Now() - start));
         }
     });
@@ -543,16 +541,16 @@ void Profile(TInstaller& installer, const String& dest, const std::vector<String
     plain[0] = Seconds(Now() - folderStart);
     for (const TPlainFile& file : files) {
         int64_t start = Now();
-        HANDLE handle =
-            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) throw Exception(u"Cannot write " + file.Path);
+        TUniqueFile handle(
+            CreateFileW(WidePtr(file.Path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) throw Exception(u"Cannot write " + file.Path);
         int64_t now = Now();
         plain[1] += Seconds(now - start);
         DWORD written = 0;
-        if (file.Size) WriteFile(handle, file.Data, DWORD(file.Size), &written, nullptr);
+        if (file.Size) WriteFile(handle.Get(), file.Data, DWORD(file.Size), &written, nullptr);
         start = Now();
         plain[2] += Seconds(start - now);
-        CloseHandle(handle);
+        handle.Reset();
         plain[3] += Seconds(Now() - start);
     }
     std::printf("  plain writer's steps summed: folders %.3f s, CreateFileW %.3f s, write %.3f s, close %.3f s\n",

@@ -196,7 +196,7 @@ Clock::duration LiblzmaDecode(const TFixture& f) {
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream strm = LZMA_STREAM_INIT;
     if (lzma_raw_decoder(&strm, filters) != LZMA_OK) std::abort();
-    std::unique_ptr<uint8_t[]> out(new uint8_t[f.Content.size()]);
+    const auto out = std::make_unique_for_overwrite<uint8_t[]>(f.Content.size());
     strm.next_in = f.Coded.data();
     strm.avail_in = f.Coded.size();
     strm.next_out = out.get();

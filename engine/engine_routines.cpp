@@ -4,7 +4,6 @@
 
 #include "base/paths.h"
 #include "platform/files.h"
-#include "platform/handles.h"
 #include "platform/os_error.h"
 
 namespace uinst {
@@ -33,20 +32,6 @@ void DeleteOrDefer(const String& fileName) {
     if (!GetTempFileNameW(WidePtr(folder), L"delete", 0, temp)) RaiseLastOSError(u"GetTempFileName");
     DeleteFileW(temp);
     if (MoveFileW(WidePtr(fileName), temp)) DeleteFileOnReboot(FromWide(temp));
-}
-
-bool RunAndWait(const String& commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi{};
-    String line = commandLine;  // CreateProcessW may write into its command line
-    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return false;
-    TUniqueHandle process(pi.hProcess), thread(pi.hThread);
-    if (WaitForInputIdle(process.Get(), 5000) == WAIT_TIMEOUT) return false;
-    WaitForSingleObject(process.Get(), INFINITE);
-    return true;
 }
 
 String ModuleFileName() {

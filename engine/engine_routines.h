@@ -1,5 +1,5 @@
 #pragma once
-// File and process routines shared by the entry, the actions and the update tasks.
+// File routines shared by the entry, the actions and the update tasks.
 #include "base/string.h"
 
 namespace uinst {
@@ -11,9 +11,6 @@ String CopyToTempFolder(const String& fileName);
 void DeleteFileOnReboot(const String& fileName);
 // Deletes a file; a locked one is moved to a temporary name and deleted at the next restart.
 void DeleteOrDefer(const String& fileName);
-// Starts the command line and waits until it ends; false when it did not start or did not become
-// idle for input within 5 seconds.
-bool RunAndWait(const String& commandLine);
 // The full path of this program.
 String ModuleFileName();
 

@@ -93,46 +93,4 @@ std::unique_ptr<TInstaller> MakeInstaller(const String& commandLine, const TFile
     return installer;
 }
 
-TTempFolder::TTempFolder() {
-    static std::atomic<int> counter{0};
-    FPath = GetTempFolder() + u"uinst test " + Utf8ToString(std::to_string(GetCurrentProcessId())) + u"-" +
-            Utf8ToString(std::to_string(++counter)) + u"\\";
-    CreateDirectoryW(WidePtr(FPath), nullptr);
-}
-
-namespace {
-
-// Removes a tree by itself, through long names, never entering a folder link. The shell's folder
-// deletion cannot take names past MAX_PATH and then goes on with the current folder instead.
-void RemoveTreeBelowTemp(const String& folder) {
-    const String temp = GetTempFolder();
-    if (folder.size() <= temp.size() || !SameText(folder.substr(0, temp.size()), temp)) return;
-    const String longFolder = u"\\\\?\\" + folder;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(longFolder + u"*"), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const String name = reinterpret_cast<const Char*>(data.cFileName);
-            if (name == u"." || name == u"..") continue;
-            const String path = longFolder + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                SetFileAttributesW(WidePtr(path), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW(WidePtr(path));
-            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                RemoveDirectoryW(WidePtr(path));
-            else
-                RemoveTreeBelowTemp(folder + name + u"\\");
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(WidePtr(longFolder));
-}
-
-}  // namespace
-
-TTempFolder::~TTempFolder() {
-    RemoveTreeBelowTemp(FPath);
-}
-
 }  // namespace uinst::test

@@ -10,6 +10,7 @@
 #include "engine/installer_resources.h"
 #include "engine/product_info.h"
 #include "package/setup_package.h"
+#include "platform/file_test_support.h"
 
 namespace uinst::test {
 
@@ -46,18 +47,24 @@ public:
 void UseTestProduct(std::function<void(TTestProduct&)> configure = nullptr);
 TTestProduct& Product();
 
+// Hears an installer's notifications: every code with its parameter, and the status texts.
+class TNotifyRecorder : public IInstallerNotify {
+public:
+    std::vector<std::pair<int, intptr_t>> Events;
+    std::vector<String> Texts;
+    void Notify(int code, intptr_t param) override {
+        Events.emplace_back(code, param);
+        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
+    }
+    std::vector<intptr_t> Params(int code) const {
+        std::vector<intptr_t> out;
+        for (const auto& [c, p] : Events)
+            if (c == code) out.push_back(p);
+        return out;
+    }
+};
+
 std::unique_ptr<TInstaller> MakeInstaller(const String& commandLine, const TFiles& setupFiles = DefaultSetupFiles(),
                                           const TFiles& productFiles = {});
-
-// A folder below the temporary folder that is emptied when the test ends.
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    const String& Path() const { return FPath; }
-
-private:
-    String FPath;
-};
 
 }  // namespace uinst::test

@@ -115,7 +115,8 @@ TEST(Extraction, LockedTargets) {
     TSeamOverride clock(Seams().TickCount, std::function<uint64_t()>([&] { return now += 1000; }));
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SUPPRESSMSGBOXES");
-    SuppressMessageBoxes(true);
+    // Restored however the test ends: later tests must see boxes as they were.
+    const TMessageBoxSuppression suppressed;
     const String target = dest.Path() + u"Player.exe";
     TInstallerScriptFile entry;
     entry.Name = u"$DEST\\Player.exe";
@@ -157,7 +158,6 @@ TEST(Extraction, LockedTargets) {
         }
     }
     EXPECT_EQ(Text(target), "new player");
-    SuppressMessageBoxes(false);
 }
 
 TEST(Extraction, MissingSourcesAndUncreatableFoldersAreErrors) {

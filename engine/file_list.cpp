@@ -4,6 +4,7 @@
 
 #include "base/paths.h"
 #include "base/text_case.h"
+#include "platform/files.h"
 #include "platform/handles.h"
 
 namespace uinst {
@@ -38,7 +39,7 @@ void FindFiles(const String& folder, const String& excludeFolder, TORLStringList
         const String name = FromWide(data.cFileName);
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (name == u"." || name == u"..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (IsLink(data.dwFileAttributes)) continue;
             folders.Add(name);
         } else {
             list.Add(base + name);

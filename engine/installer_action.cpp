@@ -9,6 +9,7 @@
 #include "engine/uninstall_registration.h"
 #include "engine/product_info.h"
 #include "engine/run_log.h"
+#include "platform/message_window.h"
 #include "platform/os_error.h"
 
 namespace uinst {
@@ -87,33 +88,27 @@ String FormatErrorLogItem(StringView message, StringView callStack) {
 }
 
 TInstallerThread::TInstallerThread() {
-    FHandle = CreateThread(nullptr, 0, &TInstallerThread::ThreadProc, this, CREATE_SUSPENDED, nullptr);
+    FHandle.Reset(CreateThread(nullptr, 0, &TInstallerThread::ThreadProc, this, CREATE_SUSPENDED, nullptr));
     if (!FHandle) RaiseLastOSError(u"CreateThread");
 }
 
 TInstallerThread::~TInstallerThread() {
     Terminate();
-    // Reports are sent to the main thread's window, so the wait keeps serving them.
-    if (FHandle) {
-        DWORD code = 0;
-        while (GetExitCodeThread(FHandle, &code) && code == STILL_ACTIVE) {
-            const DWORD r = MsgWaitForMultipleObjects(1, &FHandle, FALSE, INFINITE, QS_SENDMESSAGE);
-            if (r == WAIT_OBJECT_0) break;
-            MSG msg;
-            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        CloseHandle(FHandle);
+    // Reports are sent to the main thread's window, so the wait keeps serving them. A failed wait
+    // must not leave the destructor by an exception.
+    try {
+        if (FHandle) WaitWithMessages(FHandle.Get());
+    } catch (const Exception&) {
     }
 }
 
 void TInstallerThread::Resume() {
-    ResumeThread(FHandle);
+    ResumeThread(FHandle.Get());
 }
 
 void TInstallerThread::Terminate() {
-    if (FTerminated) return;
-    FTerminated = true;
-    ResumeThread(FHandle);  // a thread that never started must still run to its end
+    if (FTerminated.exchange(true)) return;
+    ResumeThread(FHandle.Get());  // a thread that never started must still run to its end
     std::lock_guard<std::mutex> lock(FLock);
     if (FCurrentAction) FCurrentAction->Terminate();
 }

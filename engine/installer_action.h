@@ -2,12 +2,14 @@
 // Actions, the list that owns them and the worker thread that runs them one after another.
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "base/string.h"
+#include "platform/handles.h"
 
 namespace uinst {
 
@@ -96,7 +98,7 @@ public:
     // Main thread: sets the terminated flag and tells the current action.
     virtual void Terminate();
     bool Terminated() const { return FTerminated; }
-    HANDLE Handle() const { return FHandle; }
+    HANDLE Handle() const { return FHandle.Get(); }
     const TInstallerActionList& Actions() const { return FActions; }
 
 protected:
@@ -111,8 +113,8 @@ private:
     TInstallerActionList FActions;
     TInstallerAction* FCurrentAction = nullptr;
     std::mutex FLock;
-    HANDLE FHandle = nullptr;
-    volatile bool FTerminated = false;
+    TUniqueHandle FHandle;
+    std::atomic<bool> FTerminated{false};
 };
 
 // The log item of an error: the message, then the call-stack text between two lines of dashes.

@@ -53,23 +53,7 @@ private:
     std::atomic<bool> FTerminateCalled{false};
 };
 
-class TRecorder : public IInstallerNotify {
-public:
-    std::vector<std::pair<int, intptr_t>> Events;
-    std::vector<String> Texts;
-    void Notify(int code, intptr_t param) override {
-        Events.emplace_back(code, param);
-        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
-    }
-    std::vector<intptr_t> Params(int code) const {
-        std::vector<intptr_t> out;
-        for (const auto& [c, p] : Events)
-            if (c == code) out.push_back(p);
-        return out;
-    }
-};
-
-std::unique_ptr<TInstaller> RunWith(std::vector<TInstallerActionClass> classes, TRecorder& recorder) {
+std::unique_ptr<TInstaller> RunWith(std::vector<TInstallerActionClass> classes, TNotifyRecorder& recorder) {
     gCounters.Started = 0;
     UseTestProduct([classes](TTestProduct& p) { p.Classes = classes; });
     auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
@@ -83,7 +67,7 @@ constexpr intptr_t Progress(int mean, int current) {
 }
 
 TEST(Worker, ReportsProgressAndStatusInOrder) {
-    TRecorder recorder;
+    TNotifyRecorder recorder;
     auto installer = RunWith({ActionClassOf<TStepAction>(u"a"), ActionClassOf<TStepAction>(u"b")}, recorder);
     EXPECT_EQ(installer->State(), isFinished);
     EXPECT_FALSE(installer->HasErrors());
@@ -99,7 +83,7 @@ TEST(Worker, ReportsProgressAndStatusInOrder) {
 }
 
 TEST(Worker, AnErrorEndsTheRunAsOneLogItem) {
-    TRecorder recorder;
+    TNotifyRecorder recorder;
     auto installer = RunWith(
         {ActionClassOf<TStepAction>(u"a"), ActionClassOf<TFailingAction>(u"b"), ActionClassOf<TStepAction>(u"c")},
         recorder);
@@ -108,14 +92,14 @@ TEST(Worker, AnErrorEndsTheRunAsOneLogItem) {
     EXPECT_EQ(installer->Log()[0], u"Disk is full\r\n--------------------\r\n\r\n--------------------");
     EXPECT_EQ(recorder.Events.back(), std::make_pair(int(kNotifyFinished), intptr_t(0)));
 
-    TRecorder other;
+    TNotifyRecorder other;
     auto foreign = RunWith({ActionClassOf<TStdFailingAction>(u"x")}, other);
     ASSERT_EQ(foreign->Log().Count(), 1);
     EXPECT_EQ(foreign->Log()[0].rfind(u"bad thing\r\n", 0), 0u);
 }
 
 TEST(Worker, EmptyListFinishesAtOnce) {
-    TRecorder recorder;
+    TNotifyRecorder recorder;
     auto installer = RunWith({}, recorder);
     EXPECT_EQ(recorder.Events, (std::vector<std::pair<int, intptr_t>>{{kNotifyFinished, 0}}));
     TInstallerActionList list;
@@ -129,7 +113,7 @@ TEST(Worker, CancellingFinishesTheCurrentActionAndStartsNoOther) {
         p.Classes = {ActionClassOf<TCancellingAction>(u"a"), ActionClassOf<TStepAction>(u"b")};
     });
     auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
-    TRecorder recorder;
+    TNotifyRecorder recorder;
     installer->AddListener(&recorder);
     installer->Start(false);
     while (!TCancellingAction::Running) SleepWithMessages(1);

@@ -1,6 +1,10 @@
 #include "engine/installer_resources.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "engine/engine_test_support.h"
 #include "engine/installer_errors.h"
@@ -111,7 +115,34 @@ TEST(LanguageChoice, ReadsTheLanguageFilesOfTheSetupPackage) {
     ASSERT_EQ(choice.Items().size(), 2u);
     EXPECT_EQ(choice.Items()[0].Name, u"English");
     EXPECT_EQ(choice.Items()[1].LangId, 1049);
-    EXPECT_EQ(ChooseLanguage(installer->Resources(), true).empty(), false);
+}
+
+// Language files of the given display names and ids, in this order in the package.
+std::string LanguageFile(const std::string& name, int langId) {
+    return "[File]\r\nName=" + name + "\r\nLangId=" + std::to_string(langId) + "\r\n";
+}
+
+String ChooseAmong(const TFiles& languages) {
+    TFiles setup{{u"Install.xml", DefaultScript()}};
+    setup.insert(setup.end(), languages.begin(), languages.end());
+    TInstallerResources resources(MakePackage(setup), MakePackage({}));
+    return ChooseLanguage(resources, true);
+}
+
+TEST(LanguageChoice, TheUsersLanguageElseEnglishElseTheFirstByName) {
+    // Ids 2 and 3 are no user's language.
+    const int user = static_cast<int>(GetUserDefaultUILanguage());
+    ASSERT_GT(user, 3);
+    // Sorted by display name, the second file comes first.
+    EXPECT_EQ(ChooseAmong({{u"A.lng", LanguageFile("Zulu", 2)}, {u"B.lng", LanguageFile("Alpha", 3)}}), u"B.lng");
+    EXPECT_EQ(ChooseAmong({{u"A.lng", LanguageFile("Zulu", 2)},
+                           {u"English.lng", LanguageFile("English", 1033)},
+                           {u"B.lng", LanguageFile("Alpha", 3)}}),
+              u"English.lng");
+    // The user's own language wins over the first by name (and over English, unless it is English).
+    EXPECT_EQ(ChooseAmong({{u"A.lng", LanguageFile("Alpha", 2)}, {u"Mine.lng", LanguageFile("Mine", user)}}),
+              u"Mine.lng");
+    EXPECT_EQ(ChooseAmong({}), u"English.lng");
 }
 
 }  // namespace

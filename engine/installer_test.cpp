@@ -121,16 +121,6 @@ TEST(InstallerFinalActions, RunEntriesDefaultOnOnlyForAutomaticUpdatesWithRun) {
     EXPECT_EQ(started.size(), 2u);
 }
 
-class TRecorder : public IInstallerNotify {
-public:
-    std::vector<std::pair<int, intptr_t>> Events;
-    std::vector<String> Texts;
-    void Notify(int code, intptr_t param) override {
-        Events.emplace_back(code, param);
-        if (code == kNotifyStatus) Texts.push_back(*reinterpret_cast<const String*>(param));
-    }
-};
-
 TEST(InstallerNotifications, ListenersHearTheLastAddedFirstAndFinishSetsTheState) {
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=C:\\X");
@@ -153,14 +143,25 @@ TEST(InstallerNotifications, ListenersHearTheLastAddedFirstAndFinishSetsTheState
     EXPECT_EQ(installer->Log()[0], u"The installation was cancelled.");
 }
 
+// Counts its runs in a counter that outlives the run.
+class TCountingAction : public TInstallerAction {
+public:
+    static inline int Runs = 0;
+    void Execute() override { ++Runs; }
+};
+
 TEST(InstallerStart, NeedsADestinationAndStartsOnce) {
-    UseTestProduct();
+    TCountingAction::Runs = 0;
+    UseTestProduct([](TTestProduct& p) { p.Classes = {ActionClassOf<TCountingAction>(u"TCountingAction")}; });
     auto installer = MakeInstaller(u"/AUTO=C:\\X", DefaultSetupFiles(), {{u"Uninstall.ini", ""}});
     EXPECT_THROW(installer->Start(true), EInstallerInstallError);
+    EXPECT_EQ(TCountingAction::Runs, 0);
     installer->SetDestPath(u"C:\\X");
     installer->Start(true);
     EXPECT_EQ(installer->State(), isFinished);
-    installer->Start(true);  // a second start does nothing
+    EXPECT_EQ(TCountingAction::Runs, 1);
+    installer->Start(true);  // a second start runs nothing again
+    EXPECT_EQ(TCountingAction::Runs, 1);
     EXPECT_EQ(installer->State(), isFinished);
     EXPECT_FALSE(installer->HasErrors());
 }

@@ -6,36 +6,35 @@
 #include <mutex>
 
 #include "base/string_list.h"
+#include "platform/handles.h"
 
 namespace uinst {
 
 namespace {
 std::mutex gLock;
-HANDLE gFile = INVALID_HANDLE_VALUE;
+TUniqueFile gFile;
 }  // namespace
 
 bool OpenRunLog(const String& fileName) {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
-    gFile = CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    return gFile != INVALID_HANDLE_VALUE;
+    gFile.Reset(CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return gFile.Valid();
 }
 
 void CloseRunLog() {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile != INVALID_HANDLE_VALUE) CloseHandle(gFile);
-    gFile = INVALID_HANDLE_VALUE;
+    gFile.Reset();
 }
 
 bool RunLogOpen() {
     std::lock_guard<std::mutex> lock(gLock);
-    return gFile != INVALID_HANDLE_VALUE;
+    return gFile.Valid();
 }
 
 void RunLogLine(const String& text) {
     std::lock_guard<std::mutex> lock(gLock);
-    if (gFile == INVALID_HANDLE_VALUE) return;
+    if (!gFile) return;
     SYSTEMTIME t;
     GetLocalTime(&t);
     char stamp[64];
@@ -52,7 +51,7 @@ void RunLogLine(const String& text) {
     }
     if (lines.Empty()) out += "\r\n";
     DWORD written = 0;
-    WriteFile(gFile, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+    WriteFile(gFile.Get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
 }
 
 }  // namespace uinst

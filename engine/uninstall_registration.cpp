@@ -13,6 +13,7 @@
 #include "engine/product_info.h"
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
+#include "platform/handles.h"
 
 namespace uinst {
 
@@ -58,15 +59,14 @@ void TInstallerActiveX::Unregister(const String& fileName) {
     GetCurrentDirectoryW(MAX_PATH + 1, oldDirectory);
     const String folder = ExtractFilePath(fileName);
     if (!folder.empty()) SetCurrentDirectoryW(WidePtr(folder));
-    HMODULE library = LoadLibraryW(WidePtr(fileName));
+    const TUniqueModule library(LoadLibraryW(WidePtr(fileName)));
     SetCurrentDirectoryW(oldDirectory);
     SetErrorMode(oldMode);
     if (!library) return;
     using TUnregister = HRESULT(WINAPI*)();
-    if (auto entry =
-            reinterpret_cast<TUnregister>(reinterpret_cast<void*>(GetProcAddress(library, "DllUnregisterServer"))))
+    if (auto entry = reinterpret_cast<TUnregister>(
+            reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllUnregisterServer"))))
         entry();
-    FreeLibrary(library);
 }
 
 }  // namespace uinst

@@ -33,6 +33,10 @@ String GetFullPath(const String& path) {
     return String();
 }
 
+bool IsLink(uint32_t attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool FileExists(StringView path) {
     const String p(path);
     const DWORD a = GetFileAttributesW(WidePtr(p));

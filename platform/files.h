@@ -13,6 +13,9 @@ String GetTempFolder();
 // on failure.
 String GetFullPath(const String& path);
 bool FileExists(StringView path);
+// True for the attributes of a junction or symbolic link: what it shows belongs to another folder.
+// False for INVALID_FILE_ATTRIBUTES, which has every bit set.
+bool IsLink(uint32_t attributes);
 bool DirectoryExists(StringView path);
 // Reads or writes a whole file; raise EOSError with the file's name on failure.
 std::vector<uint8_t> ReadFileBytes(StringView path);

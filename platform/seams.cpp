@@ -5,6 +5,9 @@
 
 #include <atomic>
 
+#include "platform/process.h"
+#include "platform/shell_folders.h"
+
 namespace uinst {
 
 namespace {
@@ -42,6 +45,8 @@ TSeams& Seams() {
         RealShellOpen,
         [](uint32_t ms) { ::Sleep(ms); },
         [] { return static_cast<uint64_t>(GetTickCount64()); },
+        [](const String& commandLine) { return StartProcess(commandLine); },
+        [](int csidl) { return GetSpecialFolder(csidl); },
     };
     return seams;
 }

@@ -1,13 +1,14 @@
 #pragma once
 // Services that tests replace: the OS version, the administrator check, message boxes, starting
-// programs through the shell, waiting and the clock. Each is one function object with the real
-// implementation by default; tests swap it with a TSeamOverride.
+// programs (directly or through the shell), special folders, waiting and the clock. Each is one function object with
+// the real implementation by default; tests swap it with a TSeamOverride.
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 
 #include "base/string.h"
+#include "platform/handles.h"
 
 namespace uinst {
 
@@ -24,6 +25,12 @@ struct TShellRequest {
     String Directory;
 };
 
+// Starts a command line as a new process (StartProcess by default); returns the process handle, or
+// an empty one when the program did not start.
+using TStartProcess = std::function<TUniqueHandle(const String& commandLine)>;
+// A special folder by CSIDL, as GetSpecialFolder gives it.
+using TSpecialFolderSource = std::function<String(int csidl)>;
+
 struct TSeams {
     std::function<TOSVersion()> OSVersion;
     std::function<bool()> IsUserAdmin;
@@ -33,6 +40,8 @@ struct TSeams {
     std::function<bool(const TShellRequest&)> ShellOpen;
     std::function<void(uint32_t milliseconds)> Sleep;
     std::function<uint64_t()> TickCount;
+    TStartProcess StartProcess;
+    TSpecialFolderSource SpecialFolder;
 };
 
 TSeams& Seams();
@@ -59,6 +68,19 @@ bool IsWindows10OrLater();
 // "/SUPPRESSMSGBOXES": every message box takes the answer that keeps data safe without showing.
 void SuppressMessageBoxes(bool suppress);
 bool MessageBoxesSuppressed();
+// Sets the suppression for its lifetime, then restores what was set before.
+class TMessageBoxSuppression {
+public:
+    explicit TMessageBoxSuppression(bool suppress = true) : FSaved(MessageBoxesSuppressed()) {
+        SuppressMessageBoxes(suppress);
+    }
+    ~TMessageBoxSuppression() { SuppressMessageBoxes(FSaved); }
+    TMessageBoxSuppression(const TMessageBoxSuppression&) = delete;
+    TMessageBoxSuppression& operator=(const TMessageBoxSuppression&) = delete;
+
+private:
+    bool FSaved;
+};
 // The answer that keeps data safe for a box of these flags (cancel, abort, no, or OK).
 int SafeMessageBoxAnswer(UINT flags);
 // Shows a box through the seam, or returns the safe answer when boxes are suppressed.

@@ -167,7 +167,7 @@ TEST(AddonsInstall, SummaryListsTheChosenAddons) {
 // The real shell starts the demo's stand-in add-on installer, which logs its parameters beside itself.
 TEST(AddonsInstall, TheShellStartsTheStandIn) {
     const String standIn = ExtractFilePath(ModuleFileName()) + u"AddonSetup.exe";
-    if (!FileExists(standIn)) GTEST_SKIP() << "build the AddonSetup target first";
+    ASSERT_TRUE(FileExists(standIn)) << "the AddonSetup stand-in is built with this test program";
     UseTestProduct([](TTestProduct& p) {
         p.Classes = {ActionClassOf<TInstallerActionAddonsInstall>(u"TInstallerActionAddonsInstall")};
     });

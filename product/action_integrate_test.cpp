@@ -63,7 +63,7 @@ TEST(IntegrateAction, SwitchesFollowTheChoicesTheSystemAndTheRunKind) {
 class FakeStart {
 public:
     explicit FakeStart(bool ends)
-        : FOverride(StartProcessSeam(), [this, ends](const String& line) {
+        : FOverride(Seams().StartProcess, [this, ends](const String& line) {
               Lines.push_back(line);
               return TUniqueHandle(CreateEventW(nullptr, TRUE, ends, nullptr));
           }) {}
@@ -143,7 +143,7 @@ TEST(HelperProcess, ResultsOfTheWait) {
 // The demo's stand-in helper appends its parameter line to "Elevator.log" beside itself.
 TEST(IntegrateAction, TheStandInHelperReceivesTheSwitchesInARun) {
     const String standIn = ExtractFilePath(ModuleFileName()) + u"Elevator.exe";
-    if (!FileExists(standIn)) GTEST_SKIP() << "build the Elevator target first";
+    ASSERT_TRUE(FileExists(standIn)) << "the Elevator stand-in is built with this test program";
     auto win10 = WindowsVersion(10, 0);
     TTempFolder folder;
     const String dest = folder.Path() + u"ORVO Demo\\";

@@ -17,6 +17,7 @@
 #include "engine/product_info.h"
 #include "engine/summary_builder.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/os_error.h"
 #include "product/backup_archive.h"
 #include "product/product_info_orvo.h"
@@ -181,12 +182,11 @@ void TInstallerActionPrepare::CollectOldBackups(TORLStringList& deletions) {
     TORLStringList archives;
     WIN32_FIND_DATAW data;
     const String folder = GetBackupFolder();
-    HANDLE find = FindFirstFileW(WidePtr(folder + u"*.zip"), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    TUniqueFind find(FindFirstFileW(WidePtr(folder + u"*.zip"), &data));
+    if (find) {
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) archives.Add(folder + FromWide(data.cFileName));
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
     }
     SortByLocale(archives);
     for (int i = 0; i < archives.Count() - kKeptBackups; ++i) deletions.Add(archives[i]);

@@ -20,14 +20,7 @@ void Write(const String& path, const std::string& text) {
 }
 
 std::vector<String> Archives(const String& folder) {
-    std::vector<String> found;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(folder + u"!Backup\\*.zip"), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
-    do found.push_back(folder + u"!Backup\\" + FromWide(data.cFileName));
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-    return found;
+    return ListFiles(folder + u"!Backup\\", u"*.zip");
 }
 
 // A destination that holds a portable copy of version 4600.

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <optional>
 #include <thread>
 
 #include "engine/engine_test_support.h"
@@ -9,6 +12,8 @@
 #include "engine/summary_builder.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/message_window.h"
 #include "platform/seams.h"
 #include "product/action_shortcuts.h"
 #include "product/action_update_shell_cache.h"
@@ -30,9 +35,8 @@ FILETIME LastWriteTime(const String& path) {
 }
 
 void SetLastWriteTime(const String& path, FILETIME time) {
-    HANDLE file = CreateFileW(WidePtr(path), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &time);
-    CloseHandle(file);
+    const TUniqueFile file(CreateFileW(WidePtr(path), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    SetFileTime(file.Get(), nullptr, nullptr, &time);
 }
 
 TEST(ShellLink, CreatesLinksToExistingTargetsAndReadsThemBack) {
@@ -209,14 +213,25 @@ TEST_F(ShortcutsRun, AnUnchangedShortcutIsLeftAloneAndAChangedOneReplaced) {
 TEST(ShortcutsAction, ReportsItsStatusAndProgress) {
     UseTestProduct();
     TTempFolder dest;
-    auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT");
+    TFiles setup = DefaultSetupFiles();
+    // Three shortcuts outside the chosen places: each one is a step, and none is made.
+    setup[0].second =
+        "<install><product><Settings><Item name=\"ProductName\" value=\"TestPlayer\"/></Settings>"
+        "<Shortcuts><File name=\"$DEST\\A.lnk\">$DEST\\A.exe</File>"
+        "<File name=\"$DEST\\B.lnk\">$DEST\\B.exe</File><File name=\"$DEST\\C.lnk\">$DEST\\C.exe</File>"
+        "</Shortcuts></product></install>";
+    setup[1].second += "A2=Creating shortcuts\r\n";  // [Common] is the last section
+    auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT", setup);
+    TNotifyRecorder recorder;
+    installer->AddListener(&recorder);
     TInstallerActionShortcuts action;
     std::vector<int> steps;
     action.SetOnProgress([&](TInstallerAction& a) { steps.push_back(a.Progress()); });
-    // The default script's one desktop shortcut: no target in the folder, so nothing is made.
     installer->Settings().WriteBool(u"Integration", u"ShortcutStartMenu", false);
     action.Execute();
-    EXPECT_EQ(steps, std::vector<int>{100});
+    installer->RemoveListener(&recorder);
+    EXPECT_EQ(recorder.Texts, std::vector<String>{u"Creating shortcuts"});
+    EXPECT_EQ(steps, (std::vector<int>{33, 67, 100}));
     ASSERT_EQ(action.Roots().Count(), 1);
     EXPECT_EQ(action.Roots()[0], u"$DESKTOP");
 }
@@ -244,12 +259,52 @@ TEST(ShortcutsAction, SummaryNamesTheChosenPlaces) {
     EXPECT_EQ(builder.ToString(), u"");  // no place, no heading
 }
 
-TEST(UpdateShellCache, NotifiesAndGivesTheShellASecond) {
+// A window of this thread registered for the shell's change notifications, and what it heard.
+class TShellChangeListener {
+public:
+    static constexpr UINT kMessage = WM_APP + 17;
+
+    explicit TShellChangeListener(LONG events)
+        : FWindow(u"TestShellChangeListener", [this](UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+              if (message != kMessage) return std::nullopt;
+              Events.push_back(static_cast<LONG>(lParam));
+              return 0;
+          }) {
+        SHChangeNotifyEntry entry{nullptr, TRUE};  // every item
+        FId = SHChangeNotifyRegister(FWindow.Handle(), SHCNRF_ShellLevel | SHCNRF_InterruptLevel, events, kMessage, 1,
+                                     &entry);
+    }
+    ~TShellChangeListener() {
+        if (FId) SHChangeNotifyDeregister(FId);
+    }
+    bool Registered() const { return FId != 0; }
+    // Dispatches what was posted to this thread until something was heard or the time is up.
+    void WaitForEvents(DWORD timeoutMs) {
+        for (DWORD waited = 0; Events.empty() && waited < timeoutMs; waited += 10) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            if (Events.empty()) Sleep(10);
+        }
+    }
+
+    std::vector<LONG> Events;
+
+private:
+    TMessageWindow FWindow;
+    ULONG FId = 0;
+};
+
+TEST(UpdateShellCache, TellsTheShellThatAssociationsChangedAndGivesItASecond) {
     UseTestProduct();
     auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
     std::vector<uint32_t> sleeps;
     TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([&](uint32_t ms) { sleeps.push_back(ms); }));
+    TShellChangeListener listener(SHCNE_ASSOCCHANGED);
+    ASSERT_TRUE(listener.Registered());
     TInstallerActionUpdateShellCache().Execute();
+    listener.WaitForEvents(5000);
+    ASSERT_FALSE(listener.Events.empty()) << "the shell heard nothing";
+    EXPECT_EQ(listener.Events[0] & SHCNE_ASSOCCHANGED, SHCNE_ASSOCCHANGED);
     EXPECT_EQ(sleeps, std::vector<uint32_t>{1000});
 }
 

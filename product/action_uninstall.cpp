@@ -16,6 +16,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "formats/ini_file.h"
+#include "platform/files.h"
 #include "platform/handles.h"
 #include "product/path_safety.h"
 #include "product/profile_helper.h"
@@ -29,10 +30,6 @@ namespace {
 
 int Percent(int done, int total) {
     return total > 0 ? static_cast<int>(std::lround(100.0 * done / total)) : 100;
-}
-
-bool IsLink(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // True when the folder (ending with a backslash) shows no entry; a folder that cannot be listed,

@@ -17,7 +17,7 @@
 #include "formats/ini_file.h"
 #include "platform/files.h"
 #include "platform/seams.h"
-#include "product/folder_link_test_support.h"
+#include "platform/folder_link_test_support.h"
 #include "product/helper_process.h"
 #include "product/path_safety.h"
 #include "product/update_tasks.h"
@@ -319,7 +319,7 @@ TEST(UninstallFilesAction, NeverFollowsALinkOutOfTheFolder) {
 class TFakeStart {
 public:
     TFakeStart()
-        : FOverride(StartProcessSeam(), [this](const String& line) {
+        : FOverride(Seams().StartProcess, [this](const String& line) {
               Lines.push_back(line);
               return TUniqueHandle(CreateEventW(nullptr, TRUE, TRUE, nullptr));  // "ended" at once
           }) {}
@@ -339,7 +339,7 @@ TEST(UninstallIntegrationAction, RunsItsTasksInOrder) {
     WriteText(dest + u"System\\orvo_menu64.dll", "MZ");
     WriteText(dest + u"Elevator.exe", "MZ");
     TSeamOverride<TSpecialFolderSource> folders(
-        ShortcutFoldersSeam(), [&](int csidl) { return csidl == CSIDL_DESKTOPDIRECTORY ? temp.Path() : String(); });
+        Seams().SpecialFolder, [&](int csidl) { return csidl == CSIDL_DESKTOPDIRECTORY ? temp.Path() : String(); });
     WriteText(temp.Path() + u"ORVO.lnk", "link");
 
     // A product name of this test alone, so no other entry is touched.

@@ -2,33 +2,13 @@
 
 #include <vector>
 
+#include "platform/handles.h"
+#include "platform/seams.h"
+
 namespace uinst {
 
-namespace {
-
-TUniqueHandle RealStartProcess(const String& commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi{};
-    String line = commandLine;  // CreateProcessW may write into its command line
-    // No handles are inherited: the helper has no business with the installer's files.
-    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return TUniqueHandle();
-    CloseHandle(pi.hThread);
-    return TUniqueHandle(pi.hProcess);
-}
-
-}  // namespace
-
-TStartProcess& StartProcessSeam() {
-    static TStartProcess seam = RealStartProcess;
-    return seam;
-}
-
 THelperRunResult RunHelperAndWait(const String& commandLine, uint32_t timeLimitMs, HANDLE cancelEvent) {
-    const TUniqueHandle process = StartProcessSeam()(commandLine);
+    const TUniqueHandle process = Seams().StartProcess(commandLine);
     if (!process) return THelperRunResult::NotStarted;
     if (WaitForInputIdle(process.Get(), kHelperInputIdleMs) == WAIT_TIMEOUT) return THelperRunResult::NotIdle;
     std::vector<HANDLE> handles{process.Get()};

@@ -4,17 +4,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 
 #include "base/string.h"
-#include "platform/handles.h"
 
 namespace uinst {
-
-// Starts a command line as a new process of the same user, its window shown normally; returns the
-// process handle, or an empty one when the program did not start. Tests replace it.
-using TStartProcess = std::function<TUniqueHandle(const String& commandLine)>;
-TStartProcess& StartProcessSeam();
 
 enum class THelperRunResult {
     NotStarted,  // the program could not be started
@@ -27,9 +20,9 @@ enum class THelperRunResult {
 // How long a helper may take to become ready for input before the caller stops waiting for it.
 inline constexpr uint32_t kHelperInputIdleMs = 5000;
 
-// Starts the command line, waits up to kHelperInputIdleMs for it to become ready for input and,
-// unless that runs out, until it ends, the time limit passes or the cancel event (may be null)
-// is set. A helper that outlives the wait is not killed: it may be halfway through the registry.
+// Starts the command line (through the StartProcess seam), waits up to kHelperInputIdleMs for it to become ready for
+// input and, unless that runs out, until it ends, the time limit passes or the cancel event (may be null) is set. A
+// helper that outlives the wait is not killed: it may be halfway through the registry.
 THelperRunResult RunHelperAndWait(const String& commandLine, uint32_t timeLimitMs, HANDLE cancelEvent);
 
 // The command line for a program and its switch text; the path is quoted, because an unquoted path

@@ -44,7 +44,7 @@ String ResolveEntryBelow(const String& folder, StringView entry, TLinkCheckCache
             }
         }
         const DWORD attributes = GetFileAttributesW(WidePtr(step));
-        const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        const bool link = IsLink(attributes);
         if (cache) cache->emplace(std::move(step), link);
         if (link) return String();
     }

@@ -26,10 +26,6 @@ struct TFolderEntry {
 bool IsFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-// Junctions and symbolic links: their content belongs to another folder.
-bool IsLink(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
 
 // Profiles can be deep: names near the system's limit get the long-path prefix. The paths here
 // are full paths with backslashes only, as the prefix requires.

@@ -6,50 +6,14 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <utility>
-
+#include "platform/com.h"
 #include "platform/files.h"
 
 namespace uinst {
 
 namespace {
 
-// Owner of one COM interface pointer.
-template <typename I>
-class TComPtr {
-public:
-    TComPtr() = default;
-    ~TComPtr() { Reset(); }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-
-    I* operator->() const { return FPtr; }
-    I* Get() const { return FPtr; }
-    explicit operator bool() const { return FPtr != nullptr; }
-    void** PutVoid() {
-        Reset();
-        return reinterpret_cast<void**>(&FPtr);
-    }
-    void Reset() {
-        if (FPtr) std::exchange(FPtr, nullptr)->Release();
-    }
-
-private:
-    I* FPtr = nullptr;
-};
-
-// Once per thread, apartment model. Never undone: other code on the thread may rely on it, and
-// the thread's end cleans up. A thread already in the multi-threaded apartment can still use
-// the shell link object, which supports both.
-void EnsureComInitialized() {
-    thread_local bool initialized = false;
-    if (initialized) return;
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    initialized = SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
-}
-
 bool CreateLinkObject(TComPtr<IShellLinkW>& link, TComPtr<IPersistFile>& file) {
-    EnsureComInitialized();
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid())))
         return false;
     return SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()));
@@ -63,6 +27,8 @@ String LongPathForm(const String& path) {
 }
 
 String ReadLinkTarget(const String& linkFile) {
+    const TComInitialization com;
+    if (!com.Usable()) return String();
     TComPtr<IShellLinkW> link;
     TComPtr<IPersistFile> file;
     if (!CreateLinkObject(link, file)) return String();
@@ -79,6 +45,8 @@ String ReadLinkTarget(const String& linkFile) {
 
 bool CreateShellLink(const String& linkFile, const String& target) {
     if (!FileExists(target)) return false;
+    const TComInitialization com;
+    if (!com.Usable()) return false;
     TComPtr<IShellLinkW> link;
     TComPtr<IPersistFile> file;
     if (!CreateLinkObject(link, file)) return false;

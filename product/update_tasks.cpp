@@ -12,6 +12,7 @@
 #include "engine/uninstall_registration.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
+#include "platform/seams.h"
 #include "platform/shell_folders.h"
 #include "product/action_integrate.h"
 #include "product/helper_process.h"
@@ -146,11 +147,6 @@ void TInstallerUpdateTaskUpdateConfigs::MarkIfExists(TORLStringList* list, const
 
 // --- shortcuts ----------------------------------------------------------------------------------
 
-TSpecialFolderSource& ShortcutFoldersSeam() {
-    static TSpecialFolderSource seam = [](int csidl) { return GetSpecialFolder(csidl); };
-    return seam;
-}
-
 void TInstallerUpdateTaskRemoveShortcuts::Execute(TORLStringList*) {
     RemoveShortcutsNamed(String(kCurrentGenerationName));
     if (InstalledVersion() < 4000) RemoveShortcutsNamed(String(kOldGenerationName));
@@ -161,7 +157,7 @@ void TInstallerUpdateTaskRemoveShortcuts::RemoveShortcutsNamed(const String& nam
     // A folder the system cannot name is skipped: the name alone would be relative to the
     // current folder.
     const auto folder = [](int csidl) {
-        const String path = ShortcutFoldersSeam()(csidl);
+        const String path = Seams().SpecialFolder(csidl);
         return IsAbsoluteFolderPath(path) ? IncludeTrailingPathDelimiter(path) : String();
     };
     for (const int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {

@@ -88,9 +88,4 @@ protected:
     virtual void RemoveShortcutsNamed(const String& name);
 };
 
-// The special folders the shortcut task works in, by CSIDL (GetSpecialFolder by default); tests
-// point it at folders of their own.
-using TSpecialFolderSource = std::function<String(int csidl)>;
-TSpecialFolderSource& ShortcutFoldersSeam();
-
 }  // namespace uinst

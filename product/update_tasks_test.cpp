@@ -230,7 +230,7 @@ TEST(RemoveShellMenuTask, DeletesTheMenuLibrariesOfTheDestination) {
 class TTestShortcutFolders {
 public:
     explicit TTestShortcutFolders(const String& root)
-        : FOverride(ShortcutFoldersSeam(), [this](int csidl) { return Folders[csidl]; }) {
+        : FOverride(Seams().SpecialFolder, [this](int csidl) { return Folders[csidl]; }) {
         for (const auto& [csidl, name] : std::map<int, String>{{CSIDL_DESKTOPDIRECTORY, u"Desktop"},
                                                                {CSIDL_COMMON_DESKTOPDIRECTORY, u"Public Desktop"},
                                                                {CSIDL_STARTMENU, u"Start Menu"},

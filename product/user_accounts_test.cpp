@@ -83,13 +83,24 @@ TEST(UserAccounts, WithoutProfileListOnlyTheCurrentUser) {
 
 // The current user's folders come from the system; when it cannot name them the account is left
 // out rather than given folders relative to wherever the program runs.
+String Environment(const wchar_t* name) {
+    wchar_t value[32768];
+    const DWORD n = GetEnvironmentVariableW(name, value, 32768);
+    return n > 0 && n < 32768 ? FromWide(value, n) : String();
+}
+
 TEST(UserAccounts, CurrentUserFromTheSystem) {
     const auto account = TORLUserAccounts::CurrentUserAccount();
     ASSERT_NE(account, nullptr);
-    EXPECT_EQ(account->AppDataPath, GetSpecialFolder(CSIDL_APPDATA));
-    EXPECT_EQ(account->ProfilePath, GetSpecialFolder(CSIDL_PROFILE));
-    EXPECT_FALSE(account->UserName.empty());
-    EXPECT_EQ(account->AppDataPath.back(), u'\\');
+    // Another road to the same answers: the variables the system sets for the user's session.
+    const String profile = Environment(L"USERPROFILE"), appData = Environment(L"APPDATA"),
+                 user = Environment(L"USERNAME");
+    ASSERT_FALSE(profile.empty() || appData.empty() || user.empty());
+    EXPECT_TRUE(SameText(account->ProfilePath, IncludeTrailingPathDelimiter(profile)))
+        << StringToUtf8(account->ProfilePath);
+    EXPECT_TRUE(SameText(account->AppDataPath, IncludeTrailingPathDelimiter(appData)))
+        << StringToUtf8(account->AppDataPath);
+    EXPECT_TRUE(SameText(account->UserName, user)) << StringToUtf8(account->UserName);
 
     // On this machine: the current user first, no profile folder twice, every folder absolute.
     const auto list = TORLUserAccounts::Populate();

@@ -44,15 +44,10 @@ String WindowsPath(const char* unixPath) {
 TFiles DemoSetupFiles() {
     TFiles files;
     const String folder = WindowsPath(UINST_SOURCE_DIR) + u"\\demo\\setup\\";
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(folder + u"*"), &data);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const auto bytes = ReadFileBytes(folder + FromWide(data.cFileName));
-        files.emplace_back(FromWide(data.cFileName), std::string(bytes.begin(), bytes.end()));
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const String& path : ListFiles(folder)) {
+        const auto bytes = ReadFileBytes(path);
+        files.emplace_back(ExtractFileName(path), std::string(bytes.begin(), bytes.end()));
+    }
     return files;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/engine_routines.h"
 #include "platform/files.h"
 #include "platform/message_window.h"
+#include "platform/process.h"
 
 namespace uinst::e2e {
 
@@ -26,22 +27,18 @@ String ReadTextFile(const String& path) {
 
 TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs) {
     TRunResult result;
-    String line = u"\"" + program + u"\" " + parameters;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    const String line = u"\"" + program + u"\" " + parameters;
+    const TUniqueHandle process = StartProcess(line);
+    if (!process) {
         ADD_FAILURE() << "cannot start " << StringToUtf8(line);
         return result;
     }
-    CloseHandle(pi.hThread);
-    if (!WaitWithMessages(pi.hProcess, timeoutMs)) {
+    if (!WaitWithMessages(process.Get(), timeoutMs)) {
         ADD_FAILURE() << "the program did not end in time: " << StringToUtf8(line);
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 5000);
+        TerminateProcess(process.Get(), 99);
+        WaitForSingleObject(process.Get(), 5000);
     }
-    GetExitCodeProcess(pi.hProcess, &result.ExitCode);
-    CloseHandle(pi.hProcess);
+    GetExitCodeProcess(process.Get(), &result.ExitCode);
     return result;
 }
 
@@ -59,16 +56,6 @@ TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
 
 void RemoveTree(const String& folder) {
     DeleteFolderTree(folder);
-}
-
-TScratchFolder::TScratchFolder(StringView name) {
-    FPath = GetTempFolder() + u"uinst e2e " + String(name) + u"\\";
-    RemoveTree(FPath);
-    CreateDirectoryW(WidePtr(FPath), nullptr);
-}
-
-TScratchFolder::~TScratchFolder() {
-    RemoveTree(FPath);
 }
 
 bool Contains(const String& text, StringView part) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/string.h"
+#include "platform/file_test_support.h"
 
 namespace uinst::e2e {
 
@@ -20,16 +21,8 @@ String BinFolder();
 TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs = 120000);
 TRunResult RunSetup(const String& parameters, DWORD timeoutMs = 120000);
 String ReadTextFile(const String& path);
-// A fresh folder below the temporary folder, removed with everything in it at the end.
-class TScratchFolder {
-public:
-    explicit TScratchFolder(StringView name);
-    ~TScratchFolder();
-    const String& Path() const { return FPath; }
-
-private:
-    String FPath;
-};
+using test::TTempFolder;
+// Removes a folder of the system (a profile, a start-menu folder) as the product does.
 void RemoveTree(const String& folder);
 // The source tree as the Windows program sees it (Wine's Z: drive), with a trailing backslash.
 String SourceFolder();

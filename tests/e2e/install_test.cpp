@@ -32,7 +32,7 @@ void LoadUninstallList(const String& dest, TORLIniFile& ini) {
 }
 
 TEST(Install, FreshSilentInstallationIntoAFolderWithSpaces) {
-    TScratchFolder dest(u"fresh install");
+    TTempFolder dest(u"e2e fresh install");
     ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -86,7 +86,7 @@ TEST(Install, FreshSilentInstallationIntoAFolderWithSpaces) {
 }
 
 TEST(Install, PortableInstallationLeavesNoRegistryEntry) {
-    TScratchFolder dest(u"portable install");
+    TTempFolder dest(u"e2e portable install");
     ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT /PORTABLE");
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -97,7 +97,7 @@ TEST(Install, PortableInstallationLeavesNoRegistryEntry) {
 }
 
 TEST(Install, ALockedFileThatCannotMoveEndsTheRunWithExitCodeOne) {
-    TScratchFolder dest(u"locked install");
+    TTempFolder dest(u"e2e locked install");
     ForgetInstallation();
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT /PORTABLE").ExitCode, 0u);
     const std::string other = "changed by the user";

@@ -7,13 +7,14 @@
 #include "engine/spawn_service.h"
 #include "platform/files.h"
 #include "platform/message_window.h"
+#include "platform/process.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace uinst::e2e {
 namespace {
 
 TEST(SetupRun, SilentAutomaticRunSucceedsWithALog) {
-    TScratchFolder dest(u"silent run");
+    TTempFolder dest(u"e2e silent run");
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
     EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"Mode: install"));
@@ -24,14 +25,14 @@ TEST(SetupRun, SilentAutomaticRunSucceedsWithALog) {
 }
 
 TEST(SetupRun, UpdateOfAnEmptyFolderFailsWithExitCodeOne) {
-    TScratchFolder dest(u"empty update");
+    TTempFolder dest(u"e2e empty update");
     const TRunResult run = RunSetup(u"/AUTO=\"" + dest.Path() + u"\" /UPDATE");
     EXPECT_EQ(run.ExitCode, 1u);
     EXPECT_TRUE(Contains(run.Log, u"Error box: Cannot install update on v0.00")) << StringToUtf8(run.Log);
 }
 
 TEST(SetupRun, AnAutomaticRunWithItsWindowInstallsAndClosesByItself) {
-    TScratchFolder dest(u"automatic with window");
+    TTempFolder dest(u"e2e automatic with window");
     ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO=\"" + dest.Path() + u"\"");
     EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -42,7 +43,7 @@ TEST(SetupRun, AnAutomaticRunWithItsWindowInstallsAndClosesByItself) {
 
 TEST(SetupRun, ElevatedCopyAsksTheParentWindowToStartTheRunEntries) {
     // An updatable installation in the folder: with AUTO and RUN the run entries default to on.
-    TScratchFolder dest(u"spawn");
+    TTempFolder dest(u"e2e spawn");
     const std::string config = "[System]\r\nVersion=5000\r\nUserMode=1\r\n";
     WriteFileBytes(dest.Path() + u"ORVO.ini", config.data(), config.size());
 
@@ -63,27 +64,22 @@ TEST(SetupRun, ElevatedCopyAsksTheParentWindowToStartTheRunEntries) {
 }
 
 TEST(SetupRun, FirstActionClosesARunningPlayer) {
-    TScratchFolder dest(u"close player");
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    String line = u"\"" + BinFolder() + u"ORVO.exe\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    HWND player = nullptr;
-    for (int i = 0; i < 600 && !player; ++i) {  // the first window of a new prefix takes long
-        player = FindWindowW(L"TORVOMainForm", nullptr);
-        if (!player) Sleep(50);
+    TTempFolder dest(u"e2e close player");
+    const TUniqueHandle player = StartProcess(u"\"" + BinFolder() + u"ORVO.exe\"");
+    ASSERT_TRUE(player.Valid());
+    HWND window = nullptr;
+    for (int i = 0; i < 600 && !window; ++i) {  // the first window of a new prefix takes long
+        window = FindWindowW(L"TORVOMainForm", nullptr);
+        if (!window) Sleep(50);
     }
-    ASSERT_NE(player, nullptr) << "the stand-in player did not open its window";
+    ASSERT_NE(window, nullptr) << "the stand-in player did not open its window";
 
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
     EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"Closing ORVO (TORVOMainForm)")) << StringToUtf8(run.Log);
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(player.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_EQ(FindWindowW(L"TORVOMainForm", nullptr), nullptr);
-    TerminateProcess(pi.hProcess, 0);
-    CloseHandle(pi.hProcess);
+    TerminateProcess(player.Get(), 0);
 }
 
 }  // namespace

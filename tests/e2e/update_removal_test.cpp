@@ -13,6 +13,7 @@
 #include "engine/file_list.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "product/backup_archive.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
@@ -30,15 +31,7 @@ void Write(const String& path, const std::string& text) {
 }
 
 std::vector<String> BackupArchives(const String& dest) {
-    std::vector<String> found;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(dest + u"!Backup\\*.zip"), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
-    do found.push_back(dest + u"!Backup\\" + FromWide(data.cFileName));
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(found.begin(), found.end());
-    return found;
+    return test::ListFiles(dest + u"!Backup\\", u"*.zip");
 }
 
 bool Has(const std::vector<String>& items, StringView item) {
@@ -50,14 +43,13 @@ bool WaitForProcessesNamed(StringView name, DWORD timeoutMs) {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         bool running = false;
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        const TUniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof(entry);
-        if (snapshot != INVALID_HANDLE_VALUE && Process32FirstW(snapshot, &entry)) {
+        if (snapshot && Process32FirstW(snapshot.Get(), &entry)) {
             do running = running || SameText(FromWide(entry.szExeFile), name);
-            while (Process32NextW(snapshot, &entry));
+            while (Process32NextW(snapshot.Get(), &entry));
         }
-        if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
         if (!running) return true;
         if (GetTickCount64() - start > timeoutMs) return false;
         Sleep(100);
@@ -98,7 +90,7 @@ std::vector<String> DriveListing() {
 }
 
 TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
-    TScratchFolder dest(u"update 3900");
+    TTempFolder dest(u"e2e update 3900");
     ForgetInstallation();
     const String oldProfile = AppData() + u"ORVO3\\";
     const String newProfile = AppData() + u"ORVO\\";
@@ -148,7 +140,7 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
 }
 
 TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
-    TScratchFolder dest(u"update portable");
+    TTempFolder dest(u"e2e update portable");
     Write(dest.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
     Write(dest.Path() + u"Profile\\ORVO.ini", "[Player]\r\nVolume=3\r\n");
     Write(dest.Path() + u"Skins\\Mine.ocs4", "user skin");
@@ -169,14 +161,14 @@ TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
     EXPECT_EQ(config.ReadString(u"System", u"UserMode", u""), u"0");
     EXPECT_EQ(config.ReadInteger(u"System", u"Version", 0), 5030);
 
-    TScratchFolder noBackup(u"update without backup");
+    TTempFolder noBackup(u"e2e update without backup");
     Write(noBackup.Path() + u"ORVO.ini", "[System]\r\nVersion=5020\r\nUserMode=0\r\n");
     ASSERT_EQ(RunSetup(u"/AUTO \"" + noBackup.Path() + u"\" /SILENT /NOBACKUP").ExitCode, 0u);
     EXPECT_FALSE(DirectoryExists(noBackup.Path() + u"!Backup"));
 }
 
 TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
-    TScratchFolder dest(u"removal");
+    TTempFolder dest(u"e2e removal");
     ForgetInstallation();
     const std::vector<String> before = DriveListing();
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);

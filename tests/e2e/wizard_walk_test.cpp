@@ -8,6 +8,8 @@
 
 #include "base/paths.h"
 #include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/process.h"
 #include "tests/e2e/e2e_support.h"
 #include "ui/testing/wizard_driver.h"
 
@@ -19,35 +21,29 @@ using testing::TWizardDriver;
 class TSetupProcess {
 public:
     explicit TSetupProcess(const String& parameters) {
-        String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        if (!CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FInfo))
-            ADD_FAILURE() << "cannot start " << StringToUtf8(line);
-        else
-            CloseHandle(FInfo.hThread);
+        const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
+        FProcess = StartProcess(line);
+        if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
     }
     ~TSetupProcess() {
-        if (!FInfo.hProcess) return;
-        if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FInfo.hProcess, 99);
-            WaitForSingleObject(FInfo.hProcess, 5000);
+        if (FProcess && WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(FProcess.Get(), 99);
+            WaitForSingleObject(FProcess.Get(), 5000);
         }
-        CloseHandle(FInfo.hProcess);
     }
-    DWORD Id() const { return FInfo.dwProcessId; }
+    DWORD Id() const { return FProcess ? GetProcessId(FProcess.Get()) : 0; }
     // The exit code once the process has ended; 259 (still running) after the time limit.
     DWORD Wait(DWORD timeoutMs = 30000) const {
         const DWORD start = GetTickCount();
-        while (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs)
+        while (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs)
             TWizardDriver::Pump(20);
         DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(FInfo.hProcess, &code);
+        GetExitCodeProcess(FProcess.Get(), &code);
         return code;
     }
 
 private:
-    PROCESS_INFORMATION FInfo{};
+    TUniqueHandle FProcess;
 };
 
 void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
@@ -64,7 +60,7 @@ void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
 
 TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ForgetInstallation();
-    TScratchFolder folder(u"wizard walk");
+    TTempFolder folder(u"e2e wizard walk");
     const String dest = folder.Path() + u"ORVO";
     TSetupProcess setup(u"/SUPPRESSMSGBOXES");
     ChooseLanguage(setup, u"English");

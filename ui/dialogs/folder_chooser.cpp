@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "base/paths.h"
+#include "platform/com.h"
 
 namespace uinst {
 
@@ -28,7 +29,7 @@ bool ChooseFolder(HWND owner, const String& initial, String& folder) {
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(WidePtr(start));
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComInitialization com;  // the dialog's edit box and folder tree need an apartment
     PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
     bool chosen = false;
     if (list) {
@@ -39,7 +40,6 @@ bool ChooseFolder(HWND owner, const String& initial, String& folder) {
         }
         CoTaskMemFree(list);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return chosen;
 }
 

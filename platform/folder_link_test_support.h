@@ -4,17 +4,20 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/paths.h"
 #include "base/string.h"
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/process.h"
 
 namespace uinst::test {
 
 inline bool IsLinkAt(const String& path) {
-    const DWORD a = GetFileAttributesW(WidePtr(path));
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    return IsLink(GetFileAttributesW(WidePtr(path)));
 }
 
 // Wine keeps folder links as the host's symbolic links; it makes none through CreateSymbolicLinkW
@@ -33,17 +36,13 @@ inline std::string HostPath(const String& path) {
 }
 
 // Runs a host program; its arguments are split by the Windows rules, so each is double-quoted.
-inline bool RunHostTool(const wchar_t* program, const std::vector<std::string>& arguments) {
-    std::wstring line = program;
-    for (const std::string& a : arguments) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
+inline void RunHostTool(const String& program, const std::vector<std::string>& arguments) {
+    String line = program;
+    for (const std::string& a : arguments) line += u" \"" + Utf8ToString(a) + u"\"";
+    // Wine starts a host program without a process handle to wait on: the caller waits for the
+    // link to appear or go instead.
+    const TUniqueHandle process = StartProcess(line, {.Application = program});
+    if (process) WaitForSingleObject(process.Get(), 10000);
 }
 
 inline bool WaitForLink(const String& link, bool present) {
@@ -57,10 +56,10 @@ inline bool WaitForLink(const String& link, bool present) {
 
 inline bool MakeJunction(const String& link, const String& target) {
     if (!CreateDirectoryW(WidePtr(link), nullptr)) return false;
-    HANDLE folder = CreateFileW(WidePtr(link), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    TUniqueFile folder(CreateFileW(WidePtr(link), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     bool made = false;
-    if (folder != INVALID_HANDLE_VALUE) {
+    if (folder) {
         const String substitute = u"\\??\\" + target;
         const size_t subBytes = substitute.size() * 2, printBytes = target.size() * 2;
         std::vector<uint8_t> buffer(16 + subBytes + 2 + printBytes + 2);
@@ -77,10 +76,10 @@ inline bool MakeJunction(const String& link, const String& target) {
         std::memcpy(buffer.data() + 16, substitute.data(), subBytes);
         std::memcpy(buffer.data() + 16 + subBytes + 2, target.data(), printBytes);
         DWORD returned = 0;
-        made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+        made = DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
                                nullptr, 0, &returned, nullptr);
-        CloseHandle(folder);
     }
+    folder.Reset();  // the folder cannot go while it is open
     if (!made) RemoveDirectoryW(WidePtr(link));
     return made && IsLinkAt(link);
 }
@@ -96,13 +95,15 @@ public:
             FMade = true;
         else if (MakeJunction(FLink, to))
             FMade = true;
-        else if (WineUnixFileName())
-            FMade = RunHostTool(L"Z:\\bin\\ln", {"-s", HostPath(to), HostPath(FLink)}) && WaitForLink(FLink, true);
+        else if (WineUnixFileName()) {
+            RunHostTool(u"Z:\\bin\\ln", {"-s", HostPath(to), HostPath(FLink)});
+            FMade = WaitForLink(FLink, true);
+        }
     }
     ~TFolderLink() {
         // A link whose target is gone no longer shows as existing: remove it all the same.
         if (FMade && !RemoveDirectoryW(WidePtr(FLink)) && WineUnixFileName()) {
-            RunHostTool(L"Z:\\bin\\rm", {"-f", HostPath(FLink)});
+            RunHostTool(u"Z:\\bin\\rm", {"-f", HostPath(FLink)});
             WaitForLink(FLink, false);
         }
     }
@@ -112,5 +113,13 @@ private:
     String FLink;
     bool FMade = false;
 };
+
+// Whether RemoveDirectoryW takes a folder link away on this system, tried on a link of its own in
+// the scratch folder. Wine cannot: it sees the folder the link shows.
+inline bool RemoveDirectoryTakesLinks(const String& scratchFolder, const String& target) {
+    const String probe = scratchFolder + u"link probe";
+    const TFolderLink link(probe, target);
+    return link.Made() && RemoveDirectoryW(WidePtr(probe)) && !IsLinkAt(probe);
+}
 
 }  // namespace uinst::test
