@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <richedit.h>
 
 #include <atomic>
 
@@ -390,6 +391,14 @@ TEST_P(SchemeSwitch, TheBroadcastRecoloursTheOpenWizard) {
     Next();
     ASSERT_EQ(Page(), u"PageLicense");
     driver->Screenshot(shots + u"switch_2_license_dark.png");
+    // The viewer's background as it is now (setting a colour answers the one before).
+    auto viewerBackground = [&] {
+        HWND viewer = driver->ControlOfClass(L"RICHEDIT20W");
+        const auto current = static_cast<COLORREF>(SendMessageW(viewer, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3)));
+        SendMessageW(viewer, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(current));
+        return current;
+    };
+    EXPECT_EQ(viewerBackground(), RGB(0x2F, 0x2F, 0x2F));
 
     TRegistryKey::Create(HKEY_CURRENT_USER, personalize).DeleteValue(u"AppsUseLightTheme");
     ValidateRect(form->Handle(), nullptr);
@@ -401,6 +410,7 @@ TEST_P(SchemeSwitch, TheBroadcastRecoloursTheOpenWizard) {
     EXPECT_EQ(WizardPalette().EditContent, RGB(0xFA, 0xFA, 0xFA));
     RECT dirty{};
     EXPECT_TRUE(GetUpdateRect(form->Handle(), &dirty, FALSE));  // a repaint is due
+    EXPECT_EQ(viewerBackground(), RGB(0xFA, 0xFA, 0xFA));
     driver->Screenshot(shots + u"switch_3_license_light.png");
     // Another setting changes nothing.
     SendMessageW(form->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
