@@ -164,9 +164,10 @@ bool TORLRichViewer::HandleNotify(const NMHDR& header, LRESULT& result) {
     const auto& link = reinterpret_cast<const ENLINK&>(header);
     result = 0;
     if (link.msg != WM_LBUTTONUP) return true;
-    const LONG length = std::max(link.chrg.cpMax - link.chrg.cpMin, 0L);
+    // An address longer than any a shell takes is cut, range and buffer alike.
+    const LONG length = std::clamp(link.chrg.cpMax - link.chrg.cpMin, 0L, 32767L);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    TEXTRANGEW range{link.chrg, text.data()};
+    TEXTRANGEW range{CHARRANGE{link.chrg.cpMin, link.chrg.cpMin + length}, text.data()};
     SendMessageW(FHandle, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
     ExecuteLink(FromWide(text.c_str()));
     return true;
