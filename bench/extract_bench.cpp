@@ -10,7 +10,8 @@
 // folders are removed between runs and at the end.
 //
 //   extract_bench.exe [--files N] [--megabytes M] [--rounds R] [--level L] [--registry 0|1]
-//                     [--dest FOLDER] [--pause-ms MS] [--profile 0|1] [--warmup 0|1]
+//                     [--dest FOLDER] [--pause-ms MS] [--profile 0|1] [--warmup 0|1] [--journal 0|1]
+//                     [--rollback 0|1]
 #include <windows.h>
 
 #include <algorithm>
@@ -33,6 +34,7 @@
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
 #include "engine/extract_helper.h"
+#include "engine/run_journal.h"
 #include "engine/uninstall_registration.h"
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
@@ -60,6 +62,10 @@ struct TOptions {
     // A first round of each, not counted: the process's first installation and first plain write
     // pay one-time costs (code paged in, libraries initialised) that are not about extraction.
     bool Warmup = true;
+    // The installer's run journal (on in a real run): off measures the extraction without it.
+    bool Journal = true;
+    // After the rounds, time the rollback of a failed update of the whole product.
+    bool Rollback = false;
 };
 
 struct TBenchFile {
@@ -572,6 +578,26 @@ void Profile(TInstaller& installer, const String& dest, const std::vector<String
     if (sink == 0) std::printf("\n");  // uses the results, so that the timed calls stay in
 }
 
+// A failed update of the whole product: an installed copy, then every file set aside and written
+// anew under a journal (on the main thread, without reports), then the journal played backwards.
+void TimeRollback(TInstaller& installer, const String& dest, const TLayout& layout, int pauseMs) {
+    DeleteTree(dest);
+    RunInstaller(installer);  // the installed copy (journaled and committed)
+    Sleep(DWORD(pauseMs));
+    auto journal = TRunJournal::Begin(dest);
+    SetActiveJournal(journal.get());
+    const TInstallerScriptGroup& components = installer.Resources().Script().Components();
+    Measure("update of every file under the journal (set aside, written anew)", [&] {
+        for (const auto& entry : components) installer.ExtractHelper().Extract(*entry);
+    });
+    Sleep(DWORD(pauseMs));
+    Measure("rollback of that update", [&] { journal->Rollback(); });
+    SetActiveJournal(nullptr);
+    std::printf("    %zu files, %.1f MB; journal folder left: %s\n", layout.Files.size(), double(layout.Total) / 1e6,
+                DirectoryExists(TRunJournal::FolderFor(dest)) ? "yes" : "no");
+    DeleteTree(dest);
+}
+
 void PrintRow(const char* name, const std::vector<TSample>& samples) {
     std::vector<double> wall, cpu, server, files;
     std::string all;
@@ -622,7 +648,8 @@ int Run(const TOptions& options) {
     const String dest = base + u"ORVO Bench\\";
     CreateDirectoryW(WidePtr(base), nullptr);
     const String commandLine = u"/AUTO=\"" + dest + u"\" /SILENT" + (options.Registry ? u"" : u" /PORTABLE");
-    std::printf("Destination: %s\nInstaller command line: %s\n\n", Utf8(dest).c_str(), Utf8(commandLine).c_str());
+    std::printf("Destination: %s\nInstaller command line: %s\nRun journal: %s\n\n", Utf8(dest).c_str(),
+                Utf8(commandLine).c_str(), options.Journal ? "on" : "off");
     std::fflush(stdout);
 
     test::UseTestProduct(
@@ -639,6 +666,7 @@ int Run(const TOptions& options) {
                                                                    std::make_unique<TSetupPackageReader>(*package));
             auto installer = std::make_unique<TInstaller>(commandLine, std::move(resources));
             installer->Resources().LoadLanguageFile(u"English.lng");
+            installer->SetJournaled(options.Journal);
             const double openSeconds = Seconds(Now() - t);
 
             // The plain writer's list: full paths and the same bytes of the same package content.
@@ -700,6 +728,15 @@ int Run(const TOptions& options) {
                 std::printf("profile:\n");
                 Profile(*installer, dest, folders, files, options.PauseMs);
             }
+            if (options.Rollback && round == options.Rounds - 1) {
+                installer.reset();
+                package->SetPosition(0);
+                auto fresh = std::make_unique<TInstallerResources>(test::MakePackage(setupFiles),
+                                                                   std::make_unique<TSetupPackageReader>(*package));
+                installer = std::make_unique<TInstaller>(commandLine, std::move(fresh));
+                installer->Resources().LoadLanguageFile(u"English.lng");
+                TimeRollback(*installer, dest, layout, options.PauseMs);
+            }
             installer.reset();
             if (options.Registry) TInstallerApplicationRepository::Unregister(u"ORVOBench");
         }
@@ -753,10 +790,15 @@ int main(int argc, char** argv) {
             options.Profile = value != 0;
         else if (name == "--warmup")
             options.Warmup = value != 0;
+        else if (name == "--journal")
+            options.Journal = value != 0;
+        else if (name == "--rollback")
+            options.Rollback = value != 0;
         else {
             std::fprintf(stderr,
                          "usage: extract_bench [--files N] [--megabytes M] [--rounds R] [--level L] [--registry 0|1]\n"
-                         "                     [--dest FOLDER] [--pause-ms MS] [--profile 0|1] [--warmup 0|1]\n");
+                         "                     [--dest FOLDER] [--pause-ms MS] [--profile 0|1] [--warmup 0|1]\n"
+                         "                     [--journal 0|1] [--rollback 0|1]\n");
             return 2;
         }
     }

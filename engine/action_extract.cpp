@@ -5,6 +5,7 @@
 #include "engine/installer.h"
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
+#include "platform/seams.h"
 
 namespace uinst {
 
@@ -18,9 +19,12 @@ void TInstallerActionExtract::Execute() {
     for (int i = 0; i < count; ++i) {
         SetProgress((i + 1) * 100 / count);
         ExtractFile(*files[static_cast<size_t>(i)]);
+        if (i == count / 2) Seams().Checkpoint(u"extracting");
     }
+    Seams().Checkpoint(u"extracted");
     SetStatus(GetCommonText(u"A7"));
     RegisterUninstaller(Installer->DestPath(), files);
+    Seams().Checkpoint(u"registered");
 }
 
 }  // namespace uinst

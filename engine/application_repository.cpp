@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/format.h"
 #include "base/paths.h"
+#include "engine/run_journal.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 
@@ -30,10 +31,12 @@ String TodayText() {
 }  // namespace
 
 bool TInstallerApplicationRepository::Register(const String& name, const String& uninstaller, const String& homePage,
-                                               const String& publisher, const String& version) {
+                                               const String& publisher, const String& version,
+                                               uint32_t estimatedSizeKiB) {
     if (WithoutSpaces(name).empty()) return false;
     const String path = String(kUninstallKeyPrefix) + name;
     try {
+        if (TRunJournal* journal = ActiveJournal()) journal->RegistryKeyChanging(HKEY_LOCAL_MACHINE, kView, path);
         auto key = TRegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE | kView);
         if (!key) key.emplace(TRegistryKey::Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS | kView));
         key->WriteDWord(u"NoModify", 1);
@@ -44,8 +47,12 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
         key->WriteString(u"InstallDate", TodayText());
         key->WriteString(u"InstallPath", ExtractFilePath(uninstaller));
         key->WriteString(u"Publisher", publisher);
+        // Earlier versions read this one back: the path alone, as it always was.
         key->WriteString(u"UninstallString", uninstaller);
         key->WriteString(u"URLInfoAbout", homePage);
+        // What deployment tools and the list of programs use to remove without questions.
+        key->WriteString(u"QuietUninstallString", u"\"" + uninstaller + u"\" /AUTO /SILENT");
+        key->WriteDWord(u"EstimatedSize", estimatedSizeKiB);
         return true;
     } catch (const Exception&) {
         return false;
@@ -55,7 +62,11 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
 bool TInstallerApplicationRepository::Unregister(const String& name) {
     const String stripped = WithoutSpaces(name);
     if (stripped.empty()) return false;
-    return TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + stripped, kView);
+    const String path = String(kUninstallKeyPrefix) + stripped;
+    if (TRunJournal* journal = ActiveJournal())
+        if (TRegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_READ | kView))
+            journal->RegistryKeyChanging(HKEY_LOCAL_MACHINE, kView, path);
+    return TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, path, kView);
 }
 
 bool TInstallerApplicationRepository::FindInstallPath(const String& name, String& path) {

@@ -23,6 +23,8 @@ int RunSetup();
 // Starts this program elevated and waits for it; the child's exit code, or nothing when the
 // user refused the elevation prompt.
 bool RelaunchElevated(const String& parameters, int& exitCode);
-void StartUninstallerFromTemp(const String& parameters);
+// Copies the uninstaller and its data file to the temporary folder, starts the copy there for this
+// installation folder and waits for its result; returns the copy's exit code.
+int StartUninstallerFromTemp(const String& parameters);
 
 }  // namespace uinst

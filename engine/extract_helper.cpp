@@ -11,6 +11,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
+#include "engine/run_journal.h"
 #include "engine/run_log.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -30,6 +31,7 @@ public:
     explicit TTargetFileStream(HANDLE handle, String name) : FFile(handle), FName(std::move(name)) {}
     size_t Read(void*, size_t) override { return 0; }
     size_t Write(const void* buffer, size_t count) override {
+        if (const uint32_t fault = Seams().FileFault(TFileOperation::foWrite)) RaiseOSError(fault, FName);
         DWORD written = 0;
         if (!WriteFile(FFile.Get(), buffer, static_cast<DWORD>(count), &written, nullptr)) RaiseLastOSError(FName);
         return written;
@@ -50,12 +52,17 @@ private:
 };
 
 HANDLE TryCreate(const String& fileName) {
-    return CreateFileW(WidePtr(fileName), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (const uint32_t fault = Seams().FileFault(TFileOperation::foCreate)) {
+        SetLastError(fault);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 TMD5::TDigest FileDigest(const String& fileName) {
-    TUniqueFile file(CreateFileW(WidePtr(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TUniqueFile file(CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseLastOSError(fileName);
     TMD5 md5;
     std::vector<uint8_t> buffer(kBlock);
@@ -93,19 +100,26 @@ void TInstallerExtractHelper::ForceDirectories(const String& folder) {
     if (!DirectoryExists(path)) {
         const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
         // A root ("C:", "\\server\share") exists or cannot be made; stop there.
-        if (!parent.empty() && parent.size() < path.size() && !(parent.size() == 2 && parent[1] == u':')) {
+        const bool parentIsRoot = (parent.size() == 2 && parent[1] == u':') ||
+                                  (parent.compare(0, 2, u"\\\\") == 0 && parent.find(u'\\', 2) == String::npos);
+        if (!parent.empty() && parent.size() < path.size() && !parentIsRoot) {
             try {
                 ForceDirectories(parent);
             } catch (const EInstallerInstallError&) {
                 ok = false;
             }
         }
-        ok = ok && (CreateDirectoryW(WidePtr(path), nullptr) || DirectoryExists(path));
+        if (ok) JournalFolderCreated(path);
+        ok = ok && (CreateDirectoryW(WidePtr(LongPathName(path)), nullptr) || DirectoryExists(path));
     }
     if (!ok) throw EInstallerInstallError(FormatText(u"E3", {folder}));
 }
 
 std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const String& fileName, TStream& source) {
+    // A file that is there already is set aside for the rollback (and removed when the run has
+    // succeeded); one that cannot be moved is handled below as before.
+    TRunJournal* journal = ActiveJournal();
+    if (journal) journal->Replacing(fileName);
     HANDLE handle = TryCreate(fileName);
     if (handle != INVALID_HANDLE_VALUE) return std::make_unique<TTargetFileStream>(handle, fileName);
 
@@ -114,7 +128,9 @@ std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const Strin
         RunLogLine(u"Unchanged and in use, left as it is: " + fileName);
         return nullptr;
     }
-    MoveFileW(WidePtr(fileName), WidePtr(fileName + u".bak"));
+    JournalRenamed(fileName, fileName + u".bak");
+    MoveFileW(WidePtr(LongPathName(fileName)), WidePtr(LongPathName(fileName + u".bak")));
+    if (journal && !FileExists(fileName)) journal->FileCreated(fileName);
     const uint64_t firstTry = Seams().TickCount();
     for (;;) {
         handle = TryCreate(fileName);

@@ -12,6 +12,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
 #include "formats/ini_file.h"
@@ -66,6 +67,8 @@ TInstaller::TInstaller(const String& commandLine, std::unique_ptr<TInstallerReso
 
 TInstaller::~TInstaller() {
     FreeThread();
+    if (ActiveJournal() == FJournal.get()) SetActiveJournal(nullptr);
+    FJournal.reset();
     FWindow.reset();
     FResources.reset();
     FProductInfo.reset();
@@ -112,24 +115,54 @@ void TInstaller::ParseCommandLine(const String& commandLine) {
 }
 
 namespace {
-String MakeFullLongPath(const String& path) {
-    String result = path;
-    if (result.find(u".\\") != String::npos) {
-        const String full = GetFullPath(result);
-        if (!full.empty()) result = full;
-    }
-    if (result.find(u'~') != String::npos) {
-        wchar_t buffer[32768];
-        const DWORD n = GetLongPathNameW(WidePtr(result), buffer, 32768);
-        if (n > 0 && n < 32768) result = FromWide(buffer, n);
-    }
-    return IncludeTrailingPathDelimiter(result);
+
+// Short names ("PROGRA~1") of folders that exist become their long names.
+String ExpandShortNames(const String& folder) {
+    if (folder.find(u'~') == String::npos) return folder;
+    String buffer(32768, u'\0');
+    const DWORD n = GetLongPathNameW(WidePtr(LongPathName(folder)), WidePtr(buffer), 32768);
+    if (n == 0 || n >= 32768) return folder;
+    buffer.resize(n);
+    String result, badName;
+    return NormalizeFolderPath(buffer, u"", result, badName) ? result : folder;
 }
+
 }  // namespace
+
+String TInstaller::CommonText(StringView key, StringView fallback) const {
+    String text = FResources->GetText(u"Common", key);
+    // Before a language is chosen (the switches are read first) English has the text.
+    if (text.empty() && FResources->LanguageName().empty() && FResources->HasFile(u"English.lng")) {
+        TORLIniFile english;
+        english.LoadFromStream(*FResources->GetFile(u"English.lng"));
+        text = FResources->ExpandVariables(english.ReadString(u"Common", key, u""));
+    }
+    return text.empty() ? String(fallback) : text;
+}
 
 void TInstaller::SetDestPath(const String& path) {
     if (path == FDestPath) return;
-    FDestPath = MakeFullLongPath(path);
+    // Files, the uninstaller, the configuration and the registry entry all take their paths from
+    // here: one full, normalised form, whatever way the folder was typed.
+    String full;
+    if (!path.empty()) {
+        String badName;
+        if (!NormalizeFolderPath(path, GetCurrentFolder(), full, badName)) {
+            if (badName.empty())
+                throw EInstallerInstallError(Format(
+                    CommonText(
+                        u"E11",
+                        u"The folder \"%s\" cannot be used: it is not a full path of a drive or a network share."),
+                    {path}));
+            throw EInstallerInstallError(
+                Format(CommonText(u"E10",
+                                  u"The folder \"%s\" cannot be used: the name \"%s\" ends with a dot or a blank, or "
+                                  u"holds a character that names cannot hold."),
+                       {path, badName}));
+        }
+        full = ExpandShortNames(full);
+    }
+    FDestPath = full;
     FProductInfo->Load();
     FOptions.Set(ioUpdate, FProductInfo->CanUpdate());
     if (FOptions.Has(ioUpdate) && FProductInfo->IsPortable()) FOptions.Include(ioPortable);
@@ -174,12 +207,20 @@ void TInstaller::Start(bool wait) {
     // An installation here would be backed up from, and later removed from, a folder that is not
     // its own: refuse before anything is written.
     if (IsProtectedFolder(FDestPath)) {
-        String text = FResources->GetText(u"Common", u"E9");
-        if (text.empty())
-            text = u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own.";
-        throw EInstallerInstallError(Format(text, {FDestPath}));
+        throw EInstallerInstallError(Format(
+            CommonText(
+                u"E9",
+                u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own."),
+            {FDestPath}));
     }
     ValidateOptions();
+    // An earlier run that ended half way (the process killed, the machine switched off) is
+    // undone before this one changes anything.
+    TRunJournal::RecoverInterrupted(FDestPath);
+    if (FMode == imInstall && FJournaled) {
+        FJournal = TRunJournal::Begin(FDestPath);
+        SetActiveJournal(FJournal.get());
+    }
     FState = isRunning;
     FThread = std::make_unique<TInstallerThread>();
     FThread->Resume();
@@ -272,6 +313,7 @@ void TInstaller::Notify(int code, intptr_t param) {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     if (code == kNotifyFinished) {
         FState = isFinished;
+        FCancelled = param != 0;
         if (param != 0) FLog.Add(FResources->GetText(u"Common", u"E4"));
     }
     if (code == kNotifyStatus) RunLogLine(u"Status: " + *reinterpret_cast<const String*>(param));

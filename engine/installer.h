@@ -19,6 +19,7 @@ class TInstallerResources;
 class TInstallerThread;
 class TMessageWindow;
 class TORLIniFile;
+class TRunJournal;
 
 class TInstaller {
 public:
@@ -28,6 +29,8 @@ public:
     TInstaller(const TInstaller&) = delete;
     TInstaller& operator=(const TInstaller&) = delete;
 
+    // The folder made full and normalised, with one trailing backslash (an empty path stays
+    // empty); a name that the file system would store differently raises EInstallerInstallError.
     void SetDestPath(const String& path);
     const String& DestPath() const { return FDestPath; }
     bool HasOption(int option) const;
@@ -48,9 +51,14 @@ public:
     // folder itself, the profiles, a user's profile, desktop, documents or application data.
     bool IsProtectedFolder(const String& folder) const;
     bool HasErrors() const { return !FLog.Empty(); }
+    // True when the run ended because it was cancelled.
+    bool Cancelled() const { return FCancelled; }
     HWND Handle() const;
 
+    // Rolls back what an interrupted earlier run into the destination left, then starts the
+    // worker; an installation run is journaled (see TRunJournal) unless switched off.
     void Start(bool wait);
+    void SetJournaled(bool value) { FJournaled = value; }
     void FreeThread();
     void RunFinalActions();
 
@@ -64,6 +72,8 @@ private:
     void ParseCommandLine(const String& commandLine);
     void ValidateOptions();
     void Notify(int code, intptr_t param);
+    // A text of section "Common", from English while no language is loaded, else the fallback.
+    String CommonText(StringView key, StringView fallback) const;
 
     std::unique_ptr<TORLIniFile> FSettings;
     String FDestPath;
@@ -78,6 +88,9 @@ private:
     std::unique_ptr<TInstallerResources> FResources;
     TInstallerState FState = isIdle;
     std::unique_ptr<TInstallerThread> FThread;
+    std::unique_ptr<TRunJournal> FJournal;
+    bool FJournaled = true;
+    bool FCancelled = false;
 };
 
 // The installer of the process; set while one exists.

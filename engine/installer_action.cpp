@@ -8,6 +8,7 @@
 #include "engine/installer_resources.h"
 #include "engine/uninstall_registration.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "engine/run_log.h"
 #include "platform/message_window.h"
 #include "platform/os_error.h"
@@ -146,8 +147,26 @@ void TInstallerThread::Execute() {
         error = u"Unknown error";
     }
     if (error) AddToLog(FormatErrorLogItem(error->empty() ? u"Unknown error" : *error));
+    FinishJournal(error.has_value() || FTerminated);
     SetCurrentAction(nullptr);
     Installer->Post(kNotifyFinished, FTerminated ? 1 : 0);
+}
+
+void TInstallerThread::FinishJournal(bool failed) {
+    TRunJournal* journal = ActiveJournal();
+    if (!journal) return;
+    try {
+        if (failed && journal->HasChanges()) {
+            RunLogLine(u"Rolling back the changes of this run");
+            journal->Rollback();
+        } else {
+            journal->Commit();
+        }
+    } catch (const std::exception& e) {
+        // The run's own result stands; what is left is cleaned up by the next start.
+        RunLogLine(u"Rollback: " + Utf8ToString(e.what()));
+    }
+    SetActiveJournal(nullptr);
 }
 
 void TInstallerThread::SetCurrentAction(TInstallerAction* action) {

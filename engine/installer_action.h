@@ -108,6 +108,8 @@ protected:
 private:
     static DWORD WINAPI ThreadProc(void* self);
     void SetCurrentAction(TInstallerAction* action);
+    // A failed or cancelled run is rolled back; a successful one is committed.
+    void FinishJournal(bool failed);
     void ProgressChanged();
 
     TInstallerActionList FActions;

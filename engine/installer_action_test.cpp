@@ -6,7 +6,9 @@
 
 #include "engine/engine_test_support.h"
 #include "engine/installer_errors.h"
+#include "engine/run_journal.h"
 #include "engine/summary_builder.h"
+#include "platform/files.h"
 #include "platform/message_window.h"
 
 namespace uinst {
@@ -123,6 +125,41 @@ TEST(Worker, CancellingFinishesTheCurrentActionAndStartsNoOther) {
     ASSERT_EQ(installer->Log().Count(), 1);
     EXPECT_EQ(installer->Log()[0], u"The installation was cancelled.");
     EXPECT_EQ(recorder.Events.back(), std::make_pair(int(kNotifyFinished), intptr_t(1)));
+}
+
+// Replaces a file of the destination, recorded in the run's journal, then waits to be cancelled.
+class TReplacingAction : public TCancellingAction {
+public:
+    static inline String Target;
+    void Execute() override {
+        JournalReplacing(Target);
+        WriteFileBytes(Target, "new", 3);
+        TCancellingAction::Execute();
+    }
+};
+
+TEST(Worker, ACancelledRunIsRolledBackAndASuccessfulOneCommitted) {
+    TTempFolder folder;
+    TReplacingAction::Target = folder.Path() + u"Player.exe";
+    WriteFileBytes(TReplacingAction::Target, "old", 3);
+    TCancellingAction::Running = false;
+    UseTestProduct([](TTestProduct& p) {
+        p.Classes = {ActionClassOf<TReplacingAction>(u"a"), ActionClassOf<TStepAction>(u"b")};
+    });
+    auto installer = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+    installer->Start(false);
+    while (!TCancellingAction::Running) SleepWithMessages(1);
+    installer->FreeThread();
+    EXPECT_TRUE(installer->Cancelled());
+    EXPECT_EQ(ReadFileBytes(TReplacingAction::Target), std::vector<uint8_t>({'o', 'l', 'd'}));
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(folder.Path())));
+
+    UseTestProduct([](TTestProduct& p) { p.Classes = {ActionClassOf<TStepAction>(u"b")}; });
+    auto next = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+    next->Start(true);
+    EXPECT_FALSE(next->HasErrors());
+    EXPECT_FALSE(next->Cancelled());
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(folder.Path())));
 }
 
 TEST(Summary, HeadersWithoutLinesAreNeverWritten) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/text_case.h"
@@ -11,11 +13,18 @@
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
 #include "platform/handles.h"
+#include "platform/files.h"
 
 namespace uinst {
+
+uint32_t SizeInKiB(int64_t bytes) {
+    const int64_t kib = (std::max<int64_t>(bytes, 0) + 1023) / 1024;
+    return static_cast<uint32_t>(std::min<int64_t>(kib, UINT32_MAX));
+}
 
 void AddUninstallEntry(TORLIniFile& ini, const String& path) {
     String entry = Installer->Resources().ExpandPath(path);
@@ -30,6 +39,7 @@ void AddUninstallEntry(TORLIniFile& ini, const String& path) {
 void RegisterUninstaller(const String& destPath, const std::vector<const TInstallerScriptFile*>& files) {
     const String uninstaller = destPath + u"Uninstall.exe";
     const String dataFile = destPath + ChangeFileExt(u"Uninstall.exe", u".dat");
+    JournalReplacing(uninstaller);
     CopyFileOrRaise(ModuleFileName(), uninstaller);
 
     TORLIniFile ini;
@@ -44,12 +54,16 @@ void RegisterUninstaller(const String& destPath, const std::vector<const TInstal
     ini.SaveToStream(text);
     text.SetPosition(0);
     builder.Add(text, u"Uninstall.ini");
+    JournalReplacing(dataFile);
     builder.Commit(dataFile, 4);
 
     if (!Installer->HasOption(ioPortable)) {
+        int64_t bytes = FileSizeOf(uninstaller) + FileSizeOf(dataFile);
+        for (const TInstallerScriptFile* file : files)
+            bytes += FileSizeOf(Installer->Resources().ExpandPath(file->Name));
         TInstallerProductInfo& product = Installer->ProductInfo();
         TInstallerApplicationRepository::Register(product.GetName(), uninstaller, product.GetHomePage(),
-                                                  product.GetPublisher(), product.GetVersionNo());
+                                                  product.GetPublisher(), product.GetVersionNo(), SizeInKiB(bytes));
     }
 }
 

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <cwchar>
+#include <memory>
 
 #include "platform/process.h"
 #include "platform/shell_folders.h"
@@ -47,8 +49,41 @@ TSeams& Seams() {
         [] { return static_cast<uint64_t>(GetTickCount64()); },
         [](const String& commandLine) { return StartProcess(commandLine); },
         [](int csidl) { return GetSpecialFolder(csidl); },
+        [](TFileOperation) { return uint32_t{0}; },
+        [](StringView) {},
     };
     return seams;
+}
+
+namespace {
+String EnvironmentValue(const wchar_t* name) {
+    wchar_t buffer[256] = {};
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 256);
+    return n > 0 && n < 256 ? FromWide(buffer, n) : String();
+}
+}  // namespace
+
+void InstallFaultSeamsFromEnvironment() {
+    const String fault = EnvironmentValue(L"UINST_TEST_FAULT");
+    const size_t first = fault.find(u':'), second = fault.find(u':', first == String::npos ? 0 : first + 1);
+    if (first != String::npos && second != String::npos) {
+        const String name = fault.substr(0, first);
+        const TFileOperation operation = name == u"create"   ? TFileOperation::foCreate
+                                         : name == u"move"   ? TFileOperation::foMove
+                                         : name == u"delete" ? TFileOperation::foDelete
+                                                             : TFileOperation::foWrite;
+        const long nth = std::wcstol(WidePtr(fault.substr(first + 1, second - first - 1)), nullptr, 10);
+        const uint32_t error = static_cast<uint32_t>(std::wcstoul(WidePtr(fault.substr(second + 1)), nullptr, 10));
+        auto count = std::make_shared<std::atomic<long>>(0);
+        Seams().FileFault = [operation, nth, error, count](TFileOperation op) -> uint32_t {
+            return op == operation && ++*count == nth ? error : 0;
+        };
+    }
+    const String endAt = EnvironmentValue(L"UINST_TEST_END_AT");
+    if (!endAt.empty())
+        Seams().Checkpoint = [endAt](StringView step) {
+            if (step == endAt) ExitProcess(kCheckpointExitCode);
+        };
 }
 
 bool IsWindowsVistaOrLater() {

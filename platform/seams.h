@@ -31,6 +31,9 @@ using TStartProcess = std::function<TUniqueHandle(const String& commandLine)>;
 // A special folder by CSIDL, as GetSpecialFolder gives it.
 using TSpecialFolderSource = std::function<String(int csidl)>;
 
+// File operations that the fault seam can make fail.
+enum class TFileOperation { foCreate, foWrite, foMove, foDelete };
+
 struct TSeams {
     std::function<TOSVersion()> OSVersion;
     std::function<bool()> IsUserAdmin;
@@ -42,6 +45,11 @@ struct TSeams {
     std::function<uint64_t()> TickCount;
     TStartProcess StartProcess;
     TSpecialFolderSource SpecialFolder;
+    // Before a file operation of the installation: 0 to go on, or the system error it fails with.
+    std::function<uint32_t(TFileOperation)> FileFault;
+    // A named step of a run has been reached ("deleted", "extracting" (half the files written),
+    // "extracted", "registered").
+    std::function<void(StringView step)> Checkpoint;
 };
 
 TSeams& Seams();
@@ -59,6 +67,12 @@ private:
     F& FSlot;
     F FSaved;
 };
+
+// Test runs of the whole program set the fault seams through the environment:
+//   UINST_TEST_FAULT=OPERATION:N:ERROR  the Nth create, write, move or delete fails with ERROR
+//   UINST_TEST_END_AT=STEP              the process ends with exit code 99 at that checkpoint
+void InstallFaultSeamsFromEnvironment();
+inline constexpr int kCheckpointExitCode = 99;
 
 // Version tests of the platform, computed from the OSVersion seam.
 bool IsWindowsVistaOrLater();

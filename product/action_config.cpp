@@ -5,6 +5,7 @@
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "formats/ini_file.h"
 
 namespace uinst {
@@ -22,6 +23,7 @@ void TInstallerActionConfig::Execute() {
     config.WriteString(u"System", u"Version", IntToStr(ProductInfo().GetVersionId()));
     // Without this file a portable copy would keep its settings in the user's profile and a later
     // update could not tell which version is installed: not writing it is a failed installation.
+    JournalReplacing(fileName);
     if (!config.UpdateFile()) {
         const String pattern = GetCommonText(u"E1");
         throw EInstallerInstallError(pattern.empty() ? fileName : Format(pattern, {fileName}));

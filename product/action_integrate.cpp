@@ -2,6 +2,8 @@
 
 #include "base/format.h"
 #include "engine/installer.h"
+#include "engine/run_journal.h"
+#include "product/update_tasks.h"
 #include "engine/run_log.h"
 #include "engine/summary_builder.h"
 #include "formats/ini_file.h"
@@ -38,6 +40,10 @@ void TInstallerActionIntegrate::Execute() {
     if (!FileExists(helper)) return;
     const String switches = Switches(TIntegrationChoices::FromSettings());
     if (switches.empty()) return;
+    // Undone by the helper's own removal switch if the run fails later.
+    if (TRunJournal* journal = ActiveJournal())
+        journal->HelperIntegrating(
+            HelperCommandLine(helper, String(TInstallerUpdateTaskRemoveFromRegistry::kHelperSwitches)));
     const THelperRunResult result =
         RunHelperAndWait(HelperCommandLine(helper, switches), HelperTimeLimitMs(), FCancel.Get());
     // The helper's own failures are its concern; only a wait that was cut short is worth a line.

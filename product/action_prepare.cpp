@@ -15,6 +15,8 @@
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
+#include "platform/seams.h"
 #include "engine/summary_builder.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -57,12 +59,6 @@ void RemoveDuplicates(TORLStringList& list) {
     for (int i = 0; i < list.Count(); ++i)
         if (seen.insert(UpperCase(list[i])).second) unique.Add(list[i]);
     list = std::move(unique);
-}
-
-int64_t FileSize(const String& fileName) {
-    WIN32_FILE_ATTRIBUTE_DATA info;
-    if (!GetFileAttributesExW(WidePtr(fileName), GetFileExInfoStandard, &info)) return 0;
-    return (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
 }  // namespace
@@ -128,7 +124,7 @@ void TInstallerActionPrepare::CreateBackupFileList(TInstallerFileList& list) {
         return;
     }
     for (const auto& profile : FProfiles)
-        list.AddFolder(profile->SourcePath, u"", u"Profiles\\" + profile->AccountName + u"\\");
+        list.AddFolder(profile->SourcePath, u"", u"Profiles\\" + profile->BackupName + u"\\");
     list.AddFolder(dest, GetBackupFolder(), u"Program\\");
 }
 
@@ -136,7 +132,7 @@ void TInstallerActionPrepare::WriteBackupArchive(const TInstallerFileList& list)
     SetStatus(GetCommonText(u"A1"));
     if (list.Count() == 0) return;
     int64_t total = 0;
-    for (int i = 0; i < list.Count(); ++i) total += FileSize(list.Items(i).FileName);
+    for (int i = 0; i < list.Count(); ++i) total += FileSizeOf(list.Items(i).FileName);
     if (total >= kBackupSizeLimit) throw EInstallerBackupError(u"Too many files for backup");
     ForceDirectories(GetBackupFolder());
 
@@ -182,7 +178,7 @@ void TInstallerActionPrepare::CollectOldBackups(TORLStringList& deletions) {
     TORLStringList archives;
     WIN32_FIND_DATAW data;
     const String folder = GetBackupFolder();
-    TUniqueFind find(FindFirstFileW(WidePtr(folder + u"*.zip"), &data));
+    TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(folder + u"*.zip")), &data));
     if (find) {
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) archives.Add(folder + FromWide(data.cFileName));
@@ -226,12 +222,18 @@ void TInstallerActionPrepare::RunUpdateTasks(TORLStringList& deletions) {
 
 void TInstallerActionPrepare::DeleteCollected(const TORLStringList& deletions) {
     SetStatus(GetCommonText(u"A3"));
-    for (int i = 0; i < deletions.Count(); ++i) DeleteOrDefer(deletions[i]);
+    // Set aside (and restored if the run fails) rather than deleted while a journal runs.
+    for (int i = 0; i < deletions.Count(); ++i) JournaledDelete(deletions[i]);
     TORLStringList folders;
     for (int i = 0; i < deletions.Count(); ++i) folders.Add(ExtractFilePath(deletions[i]));
     RemoveDuplicates(folders);
     SortByLocale(folders);
-    for (int i = folders.Count() - 1; i >= 0; --i) RemoveDirectoryW(WidePtr(folders[i]));
+    TRunJournal* journal = ActiveJournal();
+    for (int i = folders.Count() - 1; i >= 0; --i) {
+        if (journal && DirectoryExists(folders[i])) journal->FolderRemoved(folders[i]);
+        RemoveDirectoryW(WidePtr(LongPathName(folders[i])));
+    }
+    Seams().Checkpoint(u"deleted");
 }
 
 void TInstallerActionPrepare::BuildSummary(TInstallerSummaryBuilder& builder) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/engine_test_support.h"
+#include "engine/action_extract.h"
 #include "engine/installer_errors.h"
+#include "engine/run_journal.h"
 #include "platform/files.h"
 #include "product/backup_archive.h"
 #include "platform/handles.h"
@@ -119,6 +123,88 @@ TEST(Prepare, TooManyBytesForABackupIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(DirectoryExists(dest.Path() + u"!Backup"));
     EXPECT_TRUE(FileExists(dest.Path() + u"Player.exe"));
     DeleteFileW(WidePtr(dest.Path() + u"big.bin"));
+}
+
+// A step after the extraction that fails, as a full disk or a helper would make it fail.
+class TFailingAction : public TInstallerAction {
+public:
+    void Execute() override { throw EInstallerInstallError(u"Disk full"); }
+};
+
+// Every folder and file below the folder with the files' bytes, without the backup archives
+// that are not in `kept`.
+std::map<String, std::string> Tree(const String& folder, const std::map<String, std::string>* kept = nullptr,
+                                   const String& relative = String()) {
+    std::map<String, std::string> out;
+    std::vector<String> names;
+    std::vector<bool> folders;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePtr(folder + relative + u"*"), &data);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do {
+        const String name = FromWide(data.cFileName);
+        if (name == u"." || name == u"..") continue;
+        names.push_back(name);
+        folders.push_back((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const String path = relative + names[i];
+        if (folders[i]) {
+            out[path + u"\\"] = "(folder)";
+            out.merge(Tree(folder, kept, path + u"\\"));
+        } else if (!kept || path.rfind(u"!Backup\\", 0) != 0 || kept->count(path)) {
+            const auto bytes = ReadFileBytes(folder + path);
+            out[path] = std::string(bytes.begin(), bytes.end());
+        }
+    }
+    return out;
+}
+
+TEST(Prepare, AnUpdateThatFailsAfterItsExtractionIsRolledBackWithOrWithoutABackup) {
+    for (const bool backup : {true, false}) {
+        SCOPED_TRACE(backup ? "with a backup" : "with /NOBACKUP");
+        TTempFolder dest;
+        MakePortableCopy(dest.Path());
+        Write(dest.Path() + u"Player.exe", "old player");
+        for (int i = 1; i <= 5; ++i)
+            Write(dest.Path() + u"!Backup\\z Before install 5.0" + Utf8ToString(std::to_string(i)) + u" [2020].zip",
+                  "x");
+        const auto before = Tree(dest.Path());
+        UseTestProduct([](TTestProduct& p) {
+            p.InstalledVersion = 4600;
+            p.Portable = true;
+            p.Classes = {ActionClassOf<TInstallerActionPrepare>(u"Prepare"),
+                         ActionClassOf<TInstallerActionExtract>(u"Extract"), ActionClassOf<TFailingAction>(u"Failing")};
+        });
+        auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT" + (backup ? u"" : u" /NOBACKUP"),
+                                       DefaultSetupFiles(), {{u"Player.exe", "new player"}});
+        installer->Start(true);
+        ASSERT_TRUE(installer->HasErrors());
+        EXPECT_NE(installer->Log().Text().find(u"Disk full"), String::npos) << StringToUtf8(installer->Log().Text());
+        EXPECT_EQ(Archives(dest.Path()).size(), backup ? 6u : 5u);  // this run's archive stays
+        const auto after = Tree(dest.Path(), &before);
+        EXPECT_EQ(after, before);
+        EXPECT_FALSE(TRunJournal::Exists(dest.Path()));
+        EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest.Path())));
+    }
+}
+
+TEST(Prepare, ASuccessfulUpdateLeavesNoJournalAndNothingSetAside) {
+    TTempFolder dest;
+    MakePortableCopy(dest.Path());
+    UseTestProduct([](TTestProduct& p) {
+        p.InstalledVersion = 4600;
+        p.Portable = true;
+        p.Classes = {ActionClassOf<TInstallerActionPrepare>(u"Prepare"),
+                     ActionClassOf<TInstallerActionExtract>(u"Extract")};
+    });
+    auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT /NOBACKUP", DefaultSetupFiles(),
+                                   {{u"Player.exe", "new"}});
+    installer->Start(true);
+    ASSERT_FALSE(installer->HasErrors()) << StringToUtf8(installer->Log().Text());
+    EXPECT_EQ(ReadFileBytes(dest.Path() + u"Player.exe"), std::vector<uint8_t>({'n', 'e', 'w'}));
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest.Path())));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine/installer.h"
 #include "engine/installer_resources.h"
 #include "engine/installer_script.h"
+#include "engine/run_journal.h"
 #include "engine/summary_builder.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
@@ -26,7 +27,8 @@ bool CreateFolderTree(const String& folder) {
     if (DirectoryExists(path)) return true;
     const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
     if (!parent.empty() && parent != path && !CreateFolderTree(parent)) return false;
-    return CreateDirectoryW(WidePtr(path), nullptr) || DirectoryExists(path);
+    JournalFolderCreated(path);
+    return CreateDirectoryW(WidePtr(LongPathName(path)), nullptr) || DirectoryExists(path);
 }
 
 // "X:\..." or "\\server\...": a path that does not depend on the current folder.
@@ -96,6 +98,7 @@ void TInstallerActionShortcuts::CreateShortcut(const TInstallerScriptFile& entry
 void TInstallerActionShortcuts::UpdateShortcut(const String& linkFile, const String& target) {
     // An unchanged link keeps its file (and the user's changes to its icon or arguments).
     if (FileExists(linkFile) && GetShellLinkTarget(linkFile) == target) return;
+    JournalReplacing(linkFile);
     CreateShellLink(linkFile, target);
 }
 

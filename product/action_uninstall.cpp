@@ -15,6 +15,8 @@
 #include "engine/installer.h"
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
+#include "engine/run_log.h"
+#include "platform/files.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -36,8 +38,8 @@ int Percent(int done, int total) {
 // such as a link whose target is gone, counts as empty.
 bool LooksEmpty(const String& folder) {
     WIN32_FIND_DATAW data;
-    TUniqueFind find(
-        FindFirstFileExW(WidePtr(folder + u"*"), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(folder + u"*")), FindExInfoBasic, &data,
+                                      FindExSearchNameMatch, nullptr, 0));
     if (!find) return true;
     do {
         const StringView name(reinterpret_cast<const Char*>(data.cFileName));
@@ -50,10 +52,10 @@ bool LooksEmpty(const String& folder) {
 // link goes only when what it shows is empty too; its target is never touched.
 void RemoveIfEmpty(const String& folder) {
     const String path = ExcludeTrailingPathDelimiter(folder);
-    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(path)));
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
     if (IsLink(attributes) && !LooksEmpty(IncludeTrailingPathDelimiter(path))) return;
-    RemoveDirectoryW(WidePtr(path));
+    RemoveDirectoryW(WidePtr(LongPathName(path)));
 }
 
 // A canonical decimal key of the file list ("0", "17"; not "007" or "+1").
@@ -104,10 +106,19 @@ void TInstallerActionUninstallFiles::Execute() {
     SetStatus(GetCommonText(u"A9"));
     const int total = files.Count() + folders.Count();
     int done = 0;
+    // The uninstaller and its data file go last, and only when everything else has gone: a
+    // removal that fails keeps what is needed to run it again.
+    const String dest = Installer->DestPath();
+    const auto isUninstaller = [&](const String& file) {
+        return SameText(file, dest + u"Uninstall.exe") || SameText(file, dest + u"Uninstall.dat");
+    };
     for (int i = 0; i < files.Count(); ++i) {
-        DeleteOrDefer(files[i]);
+        if (!isUninstaller(files[i])) DeleteOrDefer(files[i]);
         SetProgress(Percent(++done, total));
     }
+    CheckFilesRemoved(files);
+    for (int i = 0; i < files.Count(); ++i)
+        if (isUninstaller(files[i])) DeleteOrDefer(files[i]);
     for (int i = 0; i < folders.Count(); ++i) {
         if (folders.Tag(i) == fmWithContent)
             DeleteFolderTree(folders[i]);
@@ -115,6 +126,25 @@ void TInstallerActionUninstallFiles::Execute() {
             RemoveIfEmpty(folders[i]);
         SetProgress(Percent(++done, total));
     }
+}
+
+void TInstallerActionUninstallFiles::CheckFilesRemoved(const TORLStringList& files) {
+    // The uninstaller's own files are not yet removed at this point.
+    const String dest = Installer->DestPath();
+    String left;
+    int count = 0;
+    for (int i = 0; i < files.Count(); ++i) {
+        if (SameText(files[i], dest + u"Uninstall.exe") || SameText(files[i], dest + u"Uninstall.dat") ||
+            !FileExists(files[i]))
+            continue;
+        RunLogLine(u"Not removed: " + files[i]);
+        if (count++ < 10) left += (left.empty() ? u"" : u"\r\n") + files[i];
+    }
+    if (count == 0) return;
+    if (count > 10) left += Format(u"\r\n(%d more)", {count - 10});
+    const String pattern = GetCommonText(u"E10");
+    throw EInstallerInstallError(
+        Format(pattern.empty() ? u"Setup could not remove the file \"%s\"." : pattern, {left}));
 }
 
 TORLStringList TInstallerActionUninstallFiles::CollectFiles() {
@@ -154,7 +184,8 @@ TORLStringList TInstallerActionUninstallFiles::CollectFolders() {
 void TInstallerActionUninstallFiles::AddSubfolders(TORLStringList& list, const String& folder) {
     const String base = IncludeTrailingPathDelimiter(folder);
     WIN32_FIND_DATAW data;
-    TUniqueFind find(FindFirstFileExW(WidePtr(base + u"*"), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(base + u"*")), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                      nullptr, 0));
     if (!find) return;
     // Read the whole folder first: the walk below must not run while the search handle is open
     // on a deep tree.

@@ -9,6 +9,7 @@
 #include "engine/engine_routines.h"
 #include "engine/installer.h"
 #include "engine/product_info.h"
+#include "engine/run_journal.h"
 #include "engine/uninstall_registration.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
@@ -48,8 +49,9 @@ void TInstallerUpdateTaskRemoveShellMenu::Execute(TORLStringList*) {
 
 void TInstallerUpdateTaskRemoveShellMenu::UnregisterAndDelete(const String& path) {
     if (!FileExists(path)) return;
+    if (TRunJournal* journal = ActiveJournal()) journal->LibraryUnregistering(path);
     TInstallerActiveX::Unregister(path);
-    DeleteOrDefer(path);
+    JournaledDelete(path);
 }
 
 // --- registry integration -----------------------------------------------------------------------
@@ -138,7 +140,8 @@ void TInstallerUpdateTaskUpdateConfigs::RenameIfExists(const String& folder, Str
     const String from = folder + String(oldName);
     if (!FileExists(from)) return;
     const String to = folder + String(newName);
-    if (!MoveFileW(WidePtr(from), WidePtr(to))) RaiseLastOSError(from + u" -> " + to);
+    JournalRenamed(from, to);
+    if (!MoveFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)))) RaiseLastOSError(from + u" -> " + to);
 }
 
 void TInstallerUpdateTaskUpdateConfigs::MarkIfExists(TORLStringList* list, const String& path) {
@@ -162,11 +165,15 @@ void TInstallerUpdateTaskRemoveShortcuts::RemoveShortcutsNamed(const String& nam
     };
     for (const int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
         const String desktop = folder(csidl);
-        if (!desktop.empty()) DeleteOrDefer(desktop + name + u".lnk");
+        if (!desktop.empty()) JournaledDelete(desktop + name + u".lnk");
     }
     for (const int csidl : {CSIDL_STARTMENU, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTMENU}) {
         const String menu = folder(csidl);
-        if (!menu.empty()) DeleteFolderTree(menu + name + u"\\");
+        if (menu.empty()) continue;
+        // With a journal the folder is set aside whole, so that a failed run brings it back.
+        TRunJournal* journal = ActiveJournal();
+        if (journal && DirectoryExists(menu + name) && journal->SetAside(menu + name + u"\\")) continue;
+        DeleteFolderTree(menu + name + u"\\");
     }
 }
 

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
 
 #include "base/paths.h"
+#include "base/text_case.h"
+#include "base/string_list.h"
+#include "engine/file_list.h"
 #include "engine/application_repository.h"
 #include "platform/shell_folders.h"
 #include "product/setup_helper.h"
 #include "engine/engine_routines.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/message_window.h"
 #include "platform/process.h"
 
@@ -25,10 +32,12 @@ String ReadTextFile(const String& path) {
     return Utf8ToString(std::string(bytes.begin(), bytes.end()));
 }
 
-TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs) {
+TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs, const String& directory) {
     TRunResult result;
     const String line = u"\"" + program + u"\" " + parameters;
-    const TUniqueHandle process = StartProcess(line);
+    TProcessOptions options;
+    options.Directory = directory;
+    const TUniqueHandle process = StartProcess(line, options);
     if (!process) {
         ADD_FAILURE() << "cannot start " << StringToUtf8(line);
         return result;
@@ -42,13 +51,13 @@ TRunResult RunProgram(const String& program, const String& parameters, DWORD tim
     return result;
 }
 
-TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
+TRunResult RunSetup(const String& parameters, DWORD timeoutMs, const String& directory) {
     static int counter = 0;
     const String log = GetTempFolder() + u"uinst-e2e-" + Utf8ToString(std::to_string(GetCurrentProcessId())) + u"-" +
                        Utf8ToString(std::to_string(++counter)) + u".log";
     DeleteFileW(WidePtr(log));
     TRunResult result = RunProgram(BinFolder() + u"uInstaller.exe",
-                                   parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs);
+                                   parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs, directory);
     result.Log = ReadTextFile(log);
     DeleteFileW(WidePtr(log));
     return result;
@@ -69,11 +78,66 @@ String SourceFolder() {
     return IncludeTrailingPathDelimiter(path);
 }
 
+bool WaitUntilProgramsEnd(StringView fileName, DWORD timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        bool running = false;
+        // The snapshot fails with INVALID_HANDLE_VALUE, as files do.
+        TUniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        if (snapshot && Process32FirstW(snapshot.Get(), &entry)) {
+            do running = running || SameText(FromWide(entry.szExeFile), fileName);
+            while (Process32NextW(snapshot.Get(), &entry));
+        }
+        if (!running) return true;
+        if (GetTickCount64() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+}
+
+std::optional<TRegistryKey> ProductEntry() {
+    return TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY);
+}
+
 void ForgetInstallation() {
     TInstallerApplicationRepository::Unregister(u"ORVO");
     DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     DeleteFileW(WidePtr(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO.lnk"));
     RemoveTree(GetSpecialFolder(CSIDL_COMMON_PROGRAMS) + u"ORVO\\");
+}
+
+void WriteTextFile(const String& path, const std::string& text) {
+    // Parents first: the tests build small trees of an older installation.
+    String folder = ExtractFilePath(path);
+    for (size_t i = 3; i < folder.size(); ++i)
+        if (folder[i] == u'\\') CreateDirectoryW(WidePtr(folder.substr(0, i)), nullptr);
+    WriteFileBytes(path, text.data(), text.size());
+}
+
+std::vector<String> DriveListing() {
+    TORLStringList files;
+    FindFiles(u"C:\\", GetSpecialFolder(CSIDL_WINDOWS), files);
+    const String temp = UpperCase(GetTempFolder());
+    std::vector<String> listing;
+    for (int i = 0; i < files.Count(); ++i) {
+        const String upper = UpperCase(files[i]);
+        if (upper.rfind(temp, 0) == 0 || upper.find(u"\\TEMP\\") != String::npos) continue;
+        WIN32_FILE_ATTRIBUTE_DATA info{};
+        GetFileAttributesExW(WidePtr(files[i]), GetFileExInfoStandard, &info);
+        listing.push_back(files[i] + u" " + Utf8ToString(std::to_string(info.nFileSizeLow)) + u" " +
+                          Utf8ToString(std::to_string(info.ftLastWriteTime.dwLowDateTime)));
+    }
+    std::sort(listing.begin(), listing.end());
+    return listing;
+}
+
+TEnvironmentOverride::TEnvironmentOverride(const wchar_t* name, const wchar_t* value) : FName(name) {
+    SetEnvironmentVariableW(name, value);
+}
+
+TEnvironmentOverride::~TEnvironmentOverride() {
+    SetEnvironmentVariableW(FName, nullptr);
 }
 
 }  // namespace uinst::e2e

@@ -22,14 +22,6 @@
 namespace uinst::e2e {
 namespace {
 
-void Write(const String& path, const std::string& text) {
-    // Parents first: the test builds small trees of an older installation.
-    String folder = ExtractFilePath(path);
-    for (size_t i = 3; i < folder.size(); ++i)
-        if (folder[i] == u'\\') CreateDirectoryW(WidePtr(folder.substr(0, i)), nullptr);
-    WriteFileBytes(path, text.data(), text.size());
-}
-
 std::vector<String> BackupArchives(const String& dest) {
     return test::ListFiles(dest + u"!Backup\\", u"*.zip");
 }
@@ -56,10 +48,16 @@ bool WaitForProcessesNamed(StringView name, DWORD timeoutMs) {
     }
 }
 
-TRunResult RunUninstaller(const String& dest, const String& parameters) {
+// Runs the uninstaller and waits for it as a caller would; `present` receives the files of
+// `watched` that still existed when that wait ended.
+TRunResult RunUninstaller(const String& dest, const String& parameters, const std::vector<String>& watched = {},
+                          std::vector<String>* present = nullptr) {
     const String log = dest + u"..\\uninstall e2e.log";
     DeleteFileW(WidePtr(log));
     TRunResult run = RunProgram(dest + u"Uninstall.exe", parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"");
+    if (present)
+        for (const String& file : watched)
+            if (FileExists(file)) present->push_back(file);
     EXPECT_TRUE(WaitForProcessesNamed(u"Uninstall.exe", 120000)) << "the uninstaller did not end";
     run.Log = ReadTextFile(log);
     DeleteFileW(WidePtr(log));
@@ -70,25 +68,6 @@ String AppData() {
     return GetSpecialFolder(CSIDL_APPDATA);
 }
 
-// Every file of the C: drive outside the Windows folder and the temporary folders, with its size
-// and time: what an installation and its removal may not leave changed.
-std::vector<String> DriveListing() {
-    TORLStringList files;
-    FindFiles(u"C:\\", GetSpecialFolder(CSIDL_WINDOWS), files);
-    const String temp = UpperCase(GetTempFolder());
-    std::vector<String> listing;
-    for (int i = 0; i < files.Count(); ++i) {
-        const String upper = UpperCase(files[i]);
-        if (upper.rfind(temp, 0) == 0 || upper.find(u"\\TEMP\\") != String::npos) continue;
-        WIN32_FILE_ATTRIBUTE_DATA info{};
-        GetFileAttributesExW(WidePtr(files[i]), GetFileExInfoStandard, &info);
-        listing.push_back(files[i] + u" " + Utf8ToString(std::to_string(info.nFileSizeLow)) + u" " +
-                          Utf8ToString(std::to_string(info.ftLastWriteTime.dwLowDateTime)));
-    }
-    std::sort(listing.begin(), listing.end());
-    return listing;
-}
-
 TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     TTempFolder dest(u"e2e update 3900");
     ForgetInstallation();
@@ -96,19 +75,19 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
     const String newProfile = AppData() + u"ORVO\\";
     RemoveTree(oldProfile);
     RemoveTree(newProfile);
-    Write(dest.Path() + u"ORVO3.ini", "[System]\r\nVersion=3900\r\nUserMode=1\r\n");
-    Write(dest.Path() + u"ORVO3.exe", "old player");
-    Write(dest.Path() + u"Plugins\\mine\\mine.dll", "user plug-in");
-    Write(dest.Path() + u"\u041c\u0443\u0437\u044b\u043a\u0430.txt", "cyrillic");
-    Write(oldProfile + u"ORVO3.ini", "[Player]\r\nVolume=7\r\n");
-    Write(oldProfile + u"ORVO3-cat.db", "library");
+    WriteTextFile(dest.Path() + u"ORVO3.ini", "[System]\r\nVersion=3900\r\nUserMode=1\r\n");
+    WriteTextFile(dest.Path() + u"ORVO3.exe", "old player");
+    WriteTextFile(dest.Path() + u"Plugins\\mine\\mine.dll", "user plug-in");
+    WriteTextFile(dest.Path() + u"\u041c\u0443\u0437\u044b\u043a\u0430.txt", "cyrillic");
+    WriteTextFile(oldProfile + u"ORVO3.ini", "[Player]\r\nVolume=7\r\n");
+    WriteTextFile(oldProfile + u"ORVO3-cat.db", "library");
     {
         auto key = TRegistryKey::Create(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO3",
                                         KEY_ALL_ACCESS | KEY_WOW64_32KEY);
         key.WriteString(u"InstallPath", dest.Path());
     }
     const String desktopLink = GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + u"ORVO3.lnk";
-    Write(desktopLink, "link");
+    WriteTextFile(desktopLink, "link");
 
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
@@ -141,9 +120,9 @@ TEST(Update, AnOlderGenerationIsMigratedAndItsTracesRemoved) {
 
 TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
     TTempFolder dest(u"e2e update portable");
-    Write(dest.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
-    Write(dest.Path() + u"Profile\\ORVO.ini", "[Player]\r\nVolume=3\r\n");
-    Write(dest.Path() + u"Skins\\Mine.ocs4", "user skin");
+    WriteTextFile(dest.Path() + u"ORVO.ini", "[System]\r\nVersion=4600\r\nUserMode=0\r\n");
+    WriteTextFile(dest.Path() + u"Profile\\ORVO.ini", "[Player]\r\nVolume=3\r\n");
+    WriteTextFile(dest.Path() + u"Skins\\Mine.ocs4", "user skin");
     for (int run = 1; run <= 6; ++run) {
         const TRunResult result = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT");
         ASSERT_EQ(result.ExitCode, 0u) << StringToUtf8(result.Log);
@@ -162,7 +141,7 @@ TEST(Update, PortableCopiesKeepTheirProfileAndOnlyThreeArchivesStay) {
     EXPECT_EQ(config.ReadInteger(u"System", u"Version", 0), 5030);
 
     TTempFolder noBackup(u"e2e update without backup");
-    Write(noBackup.Path() + u"ORVO.ini", "[System]\r\nVersion=5020\r\nUserMode=0\r\n");
+    WriteTextFile(noBackup.Path() + u"ORVO.ini", "[System]\r\nVersion=5020\r\nUserMode=0\r\n");
     ASSERT_EQ(RunSetup(u"/AUTO \"" + noBackup.Path() + u"\" /SILENT /NOBACKUP").ExitCode, 0u);
     EXPECT_FALSE(DirectoryExists(noBackup.Path() + u"!Backup"));
 }
@@ -174,12 +153,17 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);
     ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);  // an update: one backup
     ASSERT_EQ(BackupArchives(dest.Path()).size(), 1u);
-    Write(dest.Path() + u"Profile\\mine.txt", "user data");
+    WriteTextFile(dest.Path() + u"Profile\\mine.txt", "user data");
     ASSERT_TRUE(
         TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY));
 
-    const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT");
-    EXPECT_EQ(run.ExitCode, 0u);
+    std::vector<String> watched, present;
+    for (const char16_t* file : {u"ORVO.exe", u"Elevator.exe", u"Readme.txt", u"Uninstall.dat", u"Skins\\Amber.ocs4"})
+        watched.push_back(dest.Path() + file);
+    const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT", watched, &present);
+    EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
+    // The caller's wait ends after the work, not when the uninstaller has moved to the temporary folder.
+    EXPECT_TRUE(present.empty()) << StringToUtf8(present.empty() ? String() : present.front());
     EXPECT_TRUE(Contains(run.Log, u"restarted from the temporary folder")) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"Mode: uninstall")) << StringToUtf8(run.Log);
     EXPECT_TRUE(Contains(run.Log, u"The run succeeded")) << StringToUtf8(run.Log);
@@ -205,6 +189,26 @@ TEST(Removal, TheUninstallerRemovesWhatWasInstalled) {
                                   std::back_inserter(changed));
     EXPECT_TRUE(changed.empty()) << StringToUtf8(changed.empty() ? String() : changed.front()) << " and "
                                  << changed.size() - (changed.empty() ? 0 : 1) << " more";
+}
+
+TEST(Removal, AFileThatCannotBeRemovedFailsTheRemoval) {
+    TTempFolder dest(u"e2e removal locked");
+    ForgetInstallation();
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT").ExitCode, 0u);
+    const String held = dest.Path() + u"Readme.txt";
+    {
+        // Open without delete sharing: the file can neither be deleted nor moved aside.
+        TUniqueFile file(CreateFileW(WidePtr(held), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        const TRunResult run = RunUninstaller(dest.Path(), u"/AUTO /SILENT");
+        EXPECT_EQ(run.ExitCode, 1u) << StringToUtf8(run.Log);
+        EXPECT_TRUE(Contains(run.Log, held)) << StringToUtf8(run.Log);
+        EXPECT_FALSE(Contains(run.Log, u"The run succeeded")) << StringToUtf8(run.Log);
+    }
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_TRUE(FileExists(dest.Path() + u"Uninstall.exe"));  // kept, so the removal can be run again
+    EXPECT_FALSE(FileExists(dest.Path() + u"ORVO.exe"));
+    ForgetInstallation();
 }
 
 }  // namespace
