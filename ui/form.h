@@ -68,6 +68,8 @@ private:
     String CommonText(StringView key) const;
     void RequestClose();
     void FocusNextIfNone();
+    // A new colour scheme: palette and skin again, every page's controls recoloured, repainted.
+    void SchemeChanged();
 
     TScale FScale;
     TFontCache FFonts;

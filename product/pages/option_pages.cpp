@@ -157,27 +157,6 @@ void TInstallerPageSetup::Paint(HDC dc) {
 
 // ---- add-ons
 
-String StripLabelMarkup(StringView text) {
-    String out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'[') {
-            const size_t close = text.find(u']', i);
-            const StringView tag = close == StringView::npos ? StringView() : text.substr(i + 1, close - i - 1);
-            bool isTag = !tag.empty() && tag.size() <= 24;
-            for (char16_t c : tag)
-                if (!(c == u'/' || c == u'=' || c == u'#' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
-                      (c >= u'a' && c <= u'z')))
-                    isTag = false;
-            if (isTag) {
-                i = close;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 TInstallerPageAddons::TInstallerPageAddons() : TInstallerPage(u"TInstallerPageAddons") {
     // Before the controls exist: the picture and texts of the page come from "addons.ini".
     FDescription = TAddonsDescription::FromPackage();
@@ -194,15 +173,16 @@ void TInstallerPageAddons::CreateControls() {
     const char16_t* names[3] = {u"CB1", u"CB2", u"CB3"};
     for (int i = 0; i < 3; ++i)
         FBoxes[i] = &CreateCheckBox(RECT{60, 100 + 20 * i, 500, 17}, names[i], [this] { SaveOptions(); });
-    FLabels[0] = &CreateLabel(RECT{40, 280, 500, 20}, u"", true);
-    FLabels[1] = &CreateLabel(RECT{40, 310, 550, 50}, u"", true);
+    // Without borders and transparent: the page shows through.
+    FLabels[0] = &CreateControl(RECT{40, 280, 500, 20}, u"", TControlKind::FormattedLabel);
+    FLabels[1] = &CreateControl(RECT{40, 310, 550, 50}, u"", TControlKind::FormattedLabel);
 }
 
 void TInstallerPageAddons::ApplyLocalization() {
     TInstallerPage::ApplyLocalization();
-    FLabels[0]->SetText(StripLabelMarkup(Format(GetText(u"L1"), {FDescription.Value(u"L0")})));
-    FLabels[1]->SetText(
-        StripLabelMarkup(Format(GetText(u"L2"), {FDescription.Value(u"L1"), FDescription.Value(u"L2")})));
+    // The formatted labels read the markup and links of the texts.
+    FLabels[0]->SetText(Format(GetText(u"L1"), {FDescription.Value(u"L0")}));
+    FLabels[1]->SetText(Format(GetText(u"L2"), {FDescription.Value(u"L1"), FDescription.Value(u"L2")}));
 }
 
 void TInstallerPageAddons::Paint(HDC dc) {

@@ -89,9 +89,6 @@ private:
     TPageControl* FBoxes[2] = {};
 };
 
-// A formatted label's text as plain text: the bracket tags ([B], [/B], [COLOR=...]) dropped.
-String StripLabelMarkup(StringView text);
-
 // Registers the four pages under their class names.
 void RegisterProductPages();
 
