@@ -364,8 +364,11 @@ void WriteOnce(const String& folder, const String& archive, const TBackupArchive
     const double t1 = Now();
     WriteBackupArchive(archive, entries, {}, options);
     const double t2 = Now();
-    std::printf("list %.3f write %.3f total %.3f bytes %llu files %zu\n", t1 - t0, t2 - t1, t2 - t0,
-                static_cast<unsigned long long>(SizeOf(archive)), entries.size());
+    FILETIME creation, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &creation, &ended, &kernel, &user);
+    auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; };
+    std::printf("list %.3f write %.3f total %.3f cpu %.3f bytes %llu files %zu\n", t1 - t0, t2 - t1, t2 - t0,
+                seconds(user) + seconds(kernel), static_cast<unsigned long long>(SizeOf(archive)), entries.size());
 }
 
 // The per-file calls a writer might make, each timed over every file of the tree (microseconds

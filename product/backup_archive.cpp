@@ -30,6 +30,11 @@ constexpr size_t kPieceSize = size_t(1) << 20;
 constexpr size_t kWindowSize = 32768;
 // Pieces in memory at once (read, compressing, or waiting to be written).
 constexpr size_t kPiecesInFlight = 8;
+// Files up to this size are read by the thread that compresses them, up to this many files or
+// bytes at a time.
+constexpr uint64_t kGroupFileLimit = 256 * 1024;
+constexpr size_t kGroupFiles = 32;
+constexpr size_t kGroupBytes = 512 * 1024;
 // Headers and small entries are gathered before they are written.
 constexpr size_t kOutputBufferSize = size_t(1) << 20;
 
@@ -143,22 +148,36 @@ private:
 
 // ---- pieces and their compression ----
 
+// A small file of a group: read and compressed whole by the thread that takes the group.
+struct TGroupFile {
+    size_t Entry = 0;
+    const String* Source = nullptr;
+    uint64_t ListedSize = 0;
+    size_t InputOffset = 0;
+    size_t InputSize = 0;
+    size_t OutputOffset = 0;
+    size_t OutputSize = 0;
+    uint32_t Crc = 0;
+    DWORD ReadError = 0;  // it could not be opened or read
+};
+
+// What one thread compresses at a time: a piece of a large file (read by the caller, in order),
+// or a group of small files (read by the thread that compresses them: under Wine, opening and
+// reading a small file costs more than compressing it, and handing over each file on its own would
+// cost calls to the Wine server for every wait and wake).
 struct TPiece {
     enum class TState { Free, Queued, Working, Done };
     TState State = TState::Free;
+    std::vector<TGroupFile> Group;  // not empty: a group of small files
     size_t Entry = 0;
     bool First = false;
     bool Last = false;
-    // A file of one piece is read by the thread that compresses it (opening and reading cost more
-    // than compressing a small file under Wine); pieces of larger files come read.
-    const String* Source = nullptr;
-    uint64_t SourceSize = 0;
-    // The previous piece's last bytes (Window of them), then this piece's data.
+    // The previous piece's last bytes (Window of them), then this piece's data; for a group, the
+    // files' data one after another.
     TBuffer Input;
     size_t Window = 0;
     TBuffer Output;
     uint32_t Crc = 0;
-    DWORD ReadError = 0;  // the source could not be opened or read
     bool Failed = false;  // no memory to compress it
 
     size_t DataSize() const { return Input.Size() - Window; }
@@ -203,54 +222,51 @@ public:
     TDeflater(const TDeflater&) = delete;
     TDeflater& operator=(const TDeflater&) = delete;
 
-    // Raw Deflate of the piece's data, ending on a byte boundary (a sync flush) or, for the
-    // file's last piece, with the final block.
-    void Compress(TPiece& piece) {
-        const uint8_t* data = piece.Input.Data() + piece.Window;
-        const size_t size = piece.DataSize();
-        piece.Crc = uint32_t(crc32_z(0, data, size));
-        if (LooksIncompressible(data, size)) {
-            Store(piece, data, size);
-            return;
-        }
+    // Raw Deflate of size bytes at data into out from outOffset on, after the window (the bytes
+    // before them, which matches may reach), ending on a byte boundary (a sync flush) or, for the
+    // last data of a file, with the final block. Returns the bytes written.
+    size_t Compress(const uint8_t* data, size_t size, const uint8_t* window, size_t windowSize, bool last, TBuffer& out,
+                    size_t outOffset) {
+        if (LooksIncompressible(data, size)) return Store(data, size, last, out, outOffset);
         if (deflateReset(&FStream) != Z_OK) throw std::bad_alloc();
-        if (piece.Window && deflateSetDictionary(&FStream, piece.Input.Data(), uInt(piece.Window)) != Z_OK)
-            throw std::bad_alloc();
-        piece.Output.Resize(deflateBound(&FStream, uLong(size)) + 64);
+        if (windowSize && deflateSetDictionary(&FStream, window, uInt(windowSize)) != Z_OK) throw std::bad_alloc();
+        out.Resize(outOffset + deflateBound(&FStream, uLong(size)) + 64);
         FStream.next_in = const_cast<Bytef*>(data);
         FStream.avail_in = uInt(size);
-        size_t produced = 0;
+        size_t produced = outOffset;
         for (;;) {
-            FStream.next_out = piece.Output.Data() + produced;
-            FStream.avail_out = uInt(piece.Output.Size() - produced);
-            const int result = deflate(&FStream, piece.Last ? Z_FINISH : Z_SYNC_FLUSH);
-            produced = piece.Output.Size() - FStream.avail_out;
+            FStream.next_out = out.Data() + produced;
+            FStream.avail_out = uInt(out.Size() - produced);
+            const int result = deflate(&FStream, last ? Z_FINISH : Z_SYNC_FLUSH);
+            produced = out.Size() - FStream.avail_out;
             if (result == Z_STREAM_ERROR) throw std::bad_alloc();
             // With room left over, a sync flush has written everything; the finish ends the stream.
-            if (piece.Last ? result == Z_STREAM_END : FStream.avail_out != 0) break;
-            piece.Output.Resize(piece.Output.Size() * 2);
+            if (last ? result == Z_STREAM_END : FStream.avail_out != 0) break;
+            out.Resize(out.Size() * 2);
         }
-        piece.Output.Resize(produced);
+        out.Resize(produced);
+        return produced - outOffset;
     }
 
 private:
     // Stored blocks: the bytes as they are, behind a 5-byte header per 64 KB.
-    static void Store(TPiece& piece, const uint8_t* data, size_t size) {
+    static size_t Store(const uint8_t* data, size_t size, bool last, TBuffer& out, size_t outOffset) {
         const size_t blocks = std::max<size_t>(1, (size + 65534) / 65535);
-        piece.Output.Resize(size + blocks * 5);
-        uint8_t* out = piece.Output.Data();
+        out.Resize(outOffset + size + blocks * 5);
+        uint8_t* to = out.Data() + outOffset;
         size_t done = 0;
         for (size_t b = 0; b < blocks; ++b) {
             const size_t n = std::min<size_t>(65535, size - done);
-            *out++ = piece.Last && b + 1 == blocks ? 1 : 0;  // final flag, type 00; the rest of the byte is padding
-            *out++ = uint8_t(n);
-            *out++ = uint8_t(n >> 8);
-            *out++ = uint8_t(~n);
-            *out++ = uint8_t(~n >> 8);
-            std::memcpy(out, data + done, n);
-            out += n;
+            *to++ = last && b + 1 == blocks ? 1 : 0;  // final flag, type 00; the rest of the byte is padding
+            *to++ = uint8_t(n);
+            *to++ = uint8_t(n >> 8);
+            *to++ = uint8_t(~n);
+            *to++ = uint8_t(~n >> 8);
+            std::memcpy(to, data + done, n);
+            to += n;
             done += n;
         }
+        return size + blocks * 5;
     }
 
     z_stream FStream{};
@@ -276,14 +292,36 @@ DWORD ReadSource(HANDLE file, uint8_t* buffer, size_t size, size_t& got) {
     return 0;
 }
 
-// A whole small file, on the thread that compresses it. The size is the one listed: what is
-// appended meanwhile is left for the next backup.
-void ReadWholeSource(TPiece& piece) {
-    piece.Input.Resize(size_t(piece.SourceSize));
-    TUniqueFile file = OpenSource(*piece.Source);
-    size_t got = 0;
-    piece.ReadError = file ? ReadSource(file.Get(), piece.Input.Data(), piece.Input.Size(), got) : GetLastError();
-    piece.Input.Resize(got);
+// Reads and compresses a piece: a group of small files (each whole, as large as listed: what is
+// appended meanwhile is left for the next backup), or a piece of a large file.
+void CompressPiece(TPiece& piece, TDeflater& deflater) {
+    if (piece.Group.empty()) {
+        const uint8_t* data = piece.Input.Data() + piece.Window;
+        piece.Crc = uint32_t(crc32_z(0, data, piece.DataSize()));
+        piece.Output.Resize(0);
+        deflater.Compress(data, piece.DataSize(), piece.Input.Data(), piece.Window, piece.Last, piece.Output, 0);
+        return;
+    }
+    size_t total = 0;
+    for (const TGroupFile& file : piece.Group) total += size_t(file.ListedSize);
+    piece.Input.Resize(total);
+    piece.Output.Resize(0);
+    size_t at = 0;
+    for (TGroupFile& file : piece.Group) {
+        TUniqueFile handle = OpenSource(*file.Source);
+        size_t got = 0;
+        file.ReadError =
+            handle ? ReadSource(handle.Get(), piece.Input.Data() + at, size_t(file.ListedSize), got) : GetLastError();
+        handle.Reset();
+        file.InputOffset = at;
+        file.InputSize = got;
+        at += size_t(file.ListedSize);
+        if (file.ReadError) continue;
+        const uint8_t* data = piece.Input.Data() + file.InputOffset;
+        file.Crc = uint32_t(crc32_z(0, data, got));
+        file.OutputOffset = piece.Output.Size();
+        file.OutputSize = deflater.Compress(data, got, nullptr, 0, true, piece.Output, file.OutputOffset);
+    }
 }
 
 // Pieces go in in file order, are compressed by the helpers (and by the caller while it would
@@ -309,8 +347,7 @@ public:
         std::unique_lock lock(FMutex);
         while (FSubmitted - FWritten == FSlots.size()) Serve(lock);
         TPiece& piece = FSlots[FSubmitted % FSlots.size()];
-        piece.Source = nullptr;
-        piece.ReadError = 0;
+        piece.Group.clear();
         piece.Failed = false;
         return piece;
     }
@@ -368,8 +405,7 @@ private:
         piece.State = TPiece::TState::Working;
         lock.unlock();
         try {
-            if (piece.Source) ReadWholeSource(piece);
-            if (!piece.ReadError) deflater.Compress(piece);
+            CompressPiece(piece, deflater);
         } catch (...) {
             piece.Failed = true;
         }
@@ -455,10 +491,17 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
     uint32_t crc = 0;
     uint64_t written = 0;
     auto write = [&](TPiece& piece) {
-        if (piece.ReadError) RaiseUnreadable(entries[piece.Entry].FileName, piece.ReadError, int64_t(piece.SourceSize));
         if (piece.Failed)
             throw EOSError(ERROR_NOT_ENOUGH_MEMORY,
                            Format(u"Cannot write \"%s\": %s", {archivePath, SysErrorMessage(ERROR_NOT_ENOUGH_MEMORY)}));
+        for (const TGroupFile& file : piece.Group) {
+            if (file.ReadError) RaiseUnreadable(entries[file.Entry].FileName, file.ReadError, int64_t(file.ListedSize));
+            zip.BeginEntry(infos[file.Entry]);
+            zip.WriteData(piece.Output.Data() + file.OutputOffset, file.OutputSize);
+            zip.EndEntry(file.Crc, file.InputSize);
+            infos[file.Entry] = {};
+        }
+        if (!piece.Group.empty()) return;
         if (piece.First) {
             zip.BeginEntry(infos[piece.Entry]);
             crc = 0;
@@ -474,7 +517,16 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
     };
     TPipeline pipeline(level, options.Helpers >= 0 ? options.Helpers : DefaultHelpers(), write);
 
-    TBuffer window;  // the end of the previous piece of the file being read
+    TBuffer window;           // the end of the previous piece of the file being read
+    TPiece* group = nullptr;  // small files gathered, not submitted yet
+    size_t groupBytes = 0;
+    auto submitGroup = [&] {
+        if (!group) return;
+        pipeline.Submit(*group);
+        pipeline.WriteReady();
+        group = nullptr;
+        groupBytes = 0;
+    };
     for (size_t i = 0; i < entries.size(); ++i) {
         if (onFileStarted) onFileStarted(i);
         const String& path = entries[i].FileName;
@@ -490,17 +542,14 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
         info.ExpectedSize = size;
         clock.DosDateTime(data.ftLastWriteTime, info.DosDate, info.DosTime);
 
-        if (size <= kPieceSize) {
-            TPiece& piece = pipeline.NextFree();
-            piece.Entry = i;
-            piece.First = piece.Last = true;
-            piece.Window = 0;
-            piece.Source = &path;
-            piece.SourceSize = size;
-            pipeline.Submit(piece);
-            pipeline.WriteReady();
+        if (size <= kGroupFileLimit) {
+            if (!group) group = &pipeline.NextFree();
+            group->Group.push_back({i, &path, size});
+            groupBytes += size_t(size);
+            if (group->Group.size() >= kGroupFiles || groupBytes >= kGroupBytes) submitGroup();
             continue;
         }
+        submitGroup();  // the files before this one go first
 
         // A larger file in pieces, read here in order; each piece carries the end of the one before.
         TUniqueFile file = OpenSource(path);
@@ -533,6 +582,7 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
         }
         pipeline.WriteReady();
     }
+    submitGroup();
     pipeline.Drain();
     zip.Finish();
     archive.Commit();
