@@ -44,7 +44,7 @@ public:
     }
     double Unit() { return double(Next() >> 11) / double(uint64_t(1) << 53); }
     double LogUniform(double low, double high) { return low * std::pow(high / low, Unit()); }
-    size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
+    uint64_t Below(uint64_t n) { return Next() % n; }
 
 private:
     uint64_t FState;
