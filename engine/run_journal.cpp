@@ -11,6 +11,7 @@
 #include "engine/run_log.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/message_window.h"
 #include "platform/os_error.h"
 #include "platform/registry.h"
 #include "platform/seams.h"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr char16_t kHeader[] = u"uInstaller journal 1";
 constexpr char16_t kStagingName[] = u"staged\\";
+constexpr DWORD kHelperUndoWaitMs = 120000;
 
 TRunJournal* gActive = nullptr;
 
@@ -455,8 +457,12 @@ void TRunJournal::Rollback() {
             if (FileExists(field(1))) RegisterLibrary(field(1));
             done = u"registered " + field(1) + u" again";
         } else if (kind == u"helper") {
-            RunAndWait(field(1));
-            done = u"ran " + field(1);
+            // The helper undoes its own work; one that never ends is not waited for forever.
+            TUniqueHandle process = Seams().StartProcess(field(1));
+            if (process && WaitWithMessages(process.Get(), kHelperUndoWaitMs))
+                done = u"ran " + field(1);
+            else
+                done = u"started " + field(1) + (process ? u" (still running)" : u" (it did not start)");
         } else {
             continue;  // a record of a later version: nothing this one can undo
         }
