@@ -17,4 +17,21 @@ String ChangeFileExt(StringView path, StringView ext);
 String IncludeTrailingPathDelimiter(StringView path);
 String ExcludeTrailingPathDelimiter(StringView path);
 
+// Longest path the plain Win32 file functions take; folders must leave room for an 8.3 name.
+inline constexpr size_t kMaxPath = 260;
+inline constexpr size_t kLongPathFrom = kMaxPath - 12;
+
+// The form of a path to hand to the Win32 file functions. An absolute drive path of
+// kLongPathFrom characters or more gets "\\?\", a network path "\\?\UNC\"; the system then
+// takes the name as it stands, so "/" becomes "\" and "." and ".." parts and doubled separators
+// are resolved first. Shorter, relative and already prefixed paths are returned unchanged.
+String LongPathName(StringView path);
+
+// A folder path made full, normalised and ending with one backslash: "/" read as "\", a
+// "\\?\" prefix taken off, relative forms resolved against currentFolder (a full path), "." and
+// ".." resolved (never above the root), empty parts dropped. A name ending with a dot or a blank,
+// or holding a character that names cannot hold, is refused: the result is then false and
+// badName is that name (empty when the path has no usable root, as "\\server" alone).
+bool NormalizeFolderPath(StringView path, StringView currentFolder, String& result, String& badName);
+
 }  // namespace uinst

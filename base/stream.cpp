@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/format.h"
+#include "base/paths.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -193,7 +194,8 @@ TORLFileStream::TORLFileStream(StringView fileName, TMode mode) : FFileName(file
     const DWORD access = mode == TMode::fmOpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     const DWORD share = mode == TMode::fmOpenRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     const DWORD disposition = mode == TMode::fmCreate ? CREATE_ALWAYS : OPEN_EXISTING;
-    FHandle = CreateFileW(WidePtr(FFileName), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FHandle = CreateFileW(WidePtr(LongPathName(FFileName)), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
     if (FHandle == INVALID_HANDLE_VALUE)
         throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {FFileName, SysErrorMessage(GetLastError())}));
 }

@@ -31,7 +31,8 @@ String TodayText() {
 }  // namespace
 
 bool TInstallerApplicationRepository::Register(const String& name, const String& uninstaller, const String& homePage,
-                                               const String& publisher, const String& version) {
+                                               const String& publisher, const String& version,
+                                               uint32_t estimatedSizeKiB) {
     if (WithoutSpaces(name).empty()) return false;
     const String path = String(kUninstallKeyPrefix) + name;
     try {
@@ -46,8 +47,12 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
         key->WriteString(u"InstallDate", TodayText());
         key->WriteString(u"InstallPath", ExtractFilePath(uninstaller));
         key->WriteString(u"Publisher", publisher);
+        // Earlier versions read this one back: the path alone, as it always was.
         key->WriteString(u"UninstallString", uninstaller);
         key->WriteString(u"URLInfoAbout", homePage);
+        // What deployment tools and the list of programs use to remove without questions.
+        key->WriteString(u"QuietUninstallString", u"\"" + uninstaller + u"\" /AUTO /SILENT");
+        key->WriteDWord(u"EstimatedSize", estimatedSizeKiB);
         return true;
     } catch (const Exception&) {
         return false;

@@ -9,7 +9,8 @@
 namespace uinst {
 
 void CopyFileOrRaise(const String& source, const String& dest) {
-    if (!CopyFileW(WidePtr(source), WidePtr(dest), FALSE)) RaiseLastOSError(source + u" -> " + dest);
+    if (!CopyFileW(WidePtr(LongPathName(source)), WidePtr(LongPathName(dest)), FALSE))
+        RaiseLastOSError(source + u" -> " + dest);
 }
 
 String CopyToTempFolder(const String& fileName) {
@@ -20,18 +21,19 @@ String CopyToTempFolder(const String& fileName) {
 }
 
 void DeleteFileOnReboot(const String& fileName) {
-    MoveFileExW(WidePtr(fileName), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(WidePtr(LongPathName(fileName)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void DeleteOrDefer(const String& fileName) {
     if (!FileExists(fileName)) return;
-    SetFileAttributesW(WidePtr(fileName), 0);
-    if (DeleteFileW(WidePtr(fileName))) return;
+    const String name = LongPathName(fileName);
+    SetFileAttributesW(WidePtr(name), 0);
+    if (DeleteFileW(WidePtr(name))) return;
     const String folder = GetTempFolder();
     wchar_t temp[MAX_PATH + 1] = {};
     if (!GetTempFileNameW(WidePtr(folder), L"delete", 0, temp)) RaiseLastOSError(u"GetTempFileName");
     DeleteFileW(temp);
-    if (MoveFileW(WidePtr(fileName), temp)) DeleteFileOnReboot(FromWide(temp));
+    if (MoveFileW(WidePtr(name), temp)) DeleteFileOnReboot(FromWide(temp));
 }
 
 String ModuleFileName() {

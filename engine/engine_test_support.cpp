@@ -52,7 +52,8 @@ std::string DefaultScript() {
 std::string EnglishTexts() {
     return "[File]\r\nName=English\r\nLangId=1033\r\nFamily=EN\r\n"
            "[Common]\r\nE4=The installation was cancelled.\r\nA8=Closing programs\r\n"
-           "E8=Still running: %s\r\nE1=Cannot write %s\r\nE3=Cannot create %s\r\nQM2=%s is in use\r\nQ1=Close them and "
+           "E8=Still running: %s\r\nE1=Cannot write %s\r\nE3=Cannot create %s\r\nE10=Refused %s: %s\r\nQM2=%s is in "
+           "use\r\nQ1=Close them and "
            "retry.\r\nCaption=$NAME Setup\r\n"
            "Greeting=Welcome to $NAME\\n$VERSION\r\n";
 }

@@ -15,6 +15,7 @@
 #include "engine/installer.h"
 #include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
+#include "engine/language_choice.h"
 #include "engine/product_info.h"
 #include "engine/run_log.h"
 #include "engine/spawn_service.h"
@@ -33,6 +34,12 @@ namespace {
 
 constexpr char16_t kLogSwitch[] = u"LOG";
 constexpr char16_t kSuppressSwitch[] = u"SUPPRESSMSGBOXES";
+constexpr char16_t kHelpSwitch[] = u"HELP";
+constexpr char16_t kQuestionSwitch[] = u"?";
+// Only for a language file without the help text; the shipped files have it.
+constexpr char16_t kHelpFallback[] =
+    u"/AUTO [folder]  /SILENT  /UPDATE  /PORTABLE  /NOBACKUP  /RUN  /LOG=FILE  /SUPPRESSMSGBOXES  /?\r\n"
+    u"Exit codes: 0, 1, 2";
 
 void ShowErrorBox(const String& message) {
     RunLogLine(u"Error box: " + message);
@@ -46,6 +53,19 @@ String OptionsText(TInstallerOptions options) {
     for (int i = 0; i < 6; ++i)
         if (options.Has(static_cast<TInstallerOption>(i))) out += (out.empty() ? u"" : u" ") + String(names[i]);
     return out.empty() ? u"(none)" : out;
+}
+
+// The switches and exit codes in the user's language, as a box and in the log. Nothing else runs:
+// no elevation, no job.
+int ShowHelp() {
+    TInstaller installer{String()};
+    TInstallerResources& resources = installer.Resources();
+    resources.LoadLanguageFile(ChooseLanguage(resources, true));
+    String text = resources.GetText(u"Common", u"Help");
+    if (text.empty()) text = kHelpFallback;
+    RunLogLine(u"Help: " + text);
+    ShowMessageBox(nullptr, text, resources.GetText(u"Common", u"Caption"), MB_OK | MB_ICONINFORMATION);
+    return kExitSuccess;
 }
 
 // The uninstaller in the installation folder waits for its copy in the temporary folder and
@@ -172,16 +192,27 @@ int RunJob(const String& params) {
 int RunSetup() {
     SetLocalizationWindowNotifier([] { SendToProcessWindows(WM_ORL_LOCALIZATIONCHANGED); });
     const String params = TORLCommandLineProcessor::ParamsLine();
-    String logFile;
-    if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) OpenRunLog(logFile);
     SuppressMessageBoxes(TORLCommandLineProcessor::HasSwitch(params, kSuppressSwitch));
+    String logFile;
+    if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) {
+        // Asked for a log that cannot be written: an unattended run would leave no trace at all.
+        String reason;
+        if (!OpenRunLog(logFile, reason)) {
+            ShowErrorBox(Format(u"Cannot write the log file \"%s\": %s", {logFile, reason}));
+            return kExitFailure;
+        }
+    }
     InstallFaultSeamsFromEnvironment();
     RunLogLine(u"Command line: " + params);
 
     int exitCode = kExitFailure;
     try {
         if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
-        exitCode = RunJob(params);
+        if (TORLCommandLineProcessor::HasSwitch(params, kQuestionSwitch) ||
+            TORLCommandLineProcessor::HasSwitch(params, kHelpSwitch))
+            exitCode = ShowHelp();
+        else
+            exitCode = RunJob(params);
     } catch (const Exception& e) {
         ShowErrorBox(e.Message());
         exitCode = kExitFailure;

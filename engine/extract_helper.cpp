@@ -56,12 +56,13 @@ HANDLE TryCreate(const String& fileName) {
         SetLastError(fault);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileW(WidePtr(fileName), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 TMD5::TDigest FileDigest(const String& fileName) {
-    TUniqueFile file(CreateFileW(WidePtr(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TUniqueFile file(CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseLastOSError(fileName);
     TMD5 md5;
     std::vector<uint8_t> buffer(kBlock);
@@ -93,23 +94,8 @@ String TInstallerExtractHelper::FormatText(StringView key, std::initializer_list
 }
 
 void TInstallerExtractHelper::ForceDirectories(const String& folder) {
-    const String path = ExcludeTrailingPathDelimiter(folder);
-    if (path.empty()) return;
-    bool ok = true;
-    if (!DirectoryExists(path)) {
-        const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
-        // A root ("C:", "\\server\share") exists or cannot be made; stop there.
-        if (!parent.empty() && parent.size() < path.size() && !(parent.size() == 2 && parent[1] == u':')) {
-            try {
-                ForceDirectories(parent);
-            } catch (const EInstallerInstallError&) {
-                ok = false;
-            }
-        }
-        if (ok) JournalFolderCreated(path);
-        ok = ok && (CreateDirectoryW(WidePtr(path), nullptr) || DirectoryExists(path));
-    }
-    if (!ok) throw EInstallerInstallError(FormatText(u"E3", {folder}));
+    uint32_t error = 0;
+    if (!JournaledForceFolders(folder, error)) throw EInstallerInstallError(FormatText(u"E3", {folder}));
 }
 
 std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const String& fileName, TStream& source) {
@@ -126,7 +112,7 @@ std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const Strin
         return nullptr;
     }
     JournalRenamed(fileName, fileName + u".bak");
-    MoveFileW(WidePtr(fileName), WidePtr(fileName + u".bak"));
+    MoveFileW(WidePtr(LongPathName(fileName)), WidePtr(LongPathName(fileName + u".bak")));
     if (journal && !FileExists(fileName)) journal->FileCreated(fileName);
     const uint64_t firstTry = Seams().TickCount();
     for (;;) {

@@ -72,6 +72,10 @@ TEST(Extraction, WritesApplicableFilesAndTheUninstaller) {
         TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"TestPlayer", KEY_READ | KEY_WOW64_32KEY);
     ASSERT_TRUE(key);
     EXPECT_EQ(key->ReadString(u"UninstallString"), dest.Path() + u"Uninstall.exe");
+    EXPECT_EQ(key->ReadString(u"QuietUninstallString"), u"\"" + dest.Path() + u"Uninstall.exe\" /AUTO /SILENT");
+    // The player, the uninstaller and its data, rounded up to whole KiB.
+    const int64_t bytes = 12 + FileSizeOf(dest.Path() + u"Uninstall.exe") + FileSizeOf(dest.Path() + u"Uninstall.dat");
+    EXPECT_EQ(key->ReadDWord(u"EstimatedSize"), static_cast<uint32_t>((bytes + 1023) / 1024));
     EXPECT_EQ(key->ReadString(u"DisplayVersion"), u"5.0.3");
     EXPECT_EQ(key->ReadDWord(u"NoModify"), 1u);
     EXPECT_EQ(key->ReadString(u"InstallDate").value_or(u"").size(), 8u);

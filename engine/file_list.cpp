@@ -31,8 +31,8 @@ void FindFiles(const String& folder, const String& excludeFolder, TORLStringList
         SameText(StringView(base).substr(0, excludeFolder.size()), excludeFolder))
         return;
     WIN32_FIND_DATAW data;
-    TUniqueFind find(FindFirstFileExW(WidePtr(base + u"*"), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                      FIND_FIRST_EX_LARGE_FETCH));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(base + u"*")), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                      nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!find) return;
     TORLStringList folders;
     do {

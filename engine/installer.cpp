@@ -115,24 +115,54 @@ void TInstaller::ParseCommandLine(const String& commandLine) {
 }
 
 namespace {
-String MakeFullLongPath(const String& path) {
-    String result = path;
-    if (result.find(u".\\") != String::npos) {
-        const String full = GetFullPath(result);
-        if (!full.empty()) result = full;
-    }
-    if (result.find(u'~') != String::npos) {
-        wchar_t buffer[32768];
-        const DWORD n = GetLongPathNameW(WidePtr(result), buffer, 32768);
-        if (n > 0 && n < 32768) result = FromWide(buffer, n);
-    }
-    return IncludeTrailingPathDelimiter(result);
+
+// Short names ("PROGRA~1") of folders that exist become their long names.
+String ExpandShortNames(const String& folder) {
+    if (folder.find(u'~') == String::npos) return folder;
+    String buffer(32768, u'\0');
+    const DWORD n = GetLongPathNameW(WidePtr(LongPathName(folder)), WidePtr(buffer), 32768);
+    if (n == 0 || n >= 32768) return folder;
+    buffer.resize(n);
+    String result, badName;
+    return NormalizeFolderPath(buffer, u"", result, badName) ? result : folder;
 }
+
 }  // namespace
+
+String TInstaller::CommonText(StringView key, StringView fallback) const {
+    String text = FResources->GetText(u"Common", key);
+    // Before a language is chosen (the switches are read first) English has the text.
+    if (text.empty() && FResources->LanguageName().empty() && FResources->HasFile(u"English.lng")) {
+        TORLIniFile english;
+        english.LoadFromStream(*FResources->GetFile(u"English.lng"));
+        text = FResources->ExpandVariables(english.ReadString(u"Common", key, u""));
+    }
+    return text.empty() ? String(fallback) : text;
+}
 
 void TInstaller::SetDestPath(const String& path) {
     if (path == FDestPath) return;
-    FDestPath = MakeFullLongPath(path);
+    // Files, the uninstaller, the configuration and the registry entry all take their paths from
+    // here: one full, normalised form, whatever way the folder was typed.
+    String full;
+    if (!path.empty()) {
+        String badName;
+        if (!NormalizeFolderPath(path, GetCurrentFolder(), full, badName)) {
+            if (badName.empty())
+                throw EInstallerInstallError(Format(
+                    CommonText(
+                        u"E11",
+                        u"The folder \"%s\" cannot be used: it is not a full path of a drive or a network share."),
+                    {path}));
+            throw EInstallerInstallError(
+                Format(CommonText(u"E10",
+                                  u"The folder \"%s\" cannot be used: the name \"%s\" ends with a dot or a blank, or "
+                                  u"holds a character that names cannot hold."),
+                       {path, badName}));
+        }
+        full = ExpandShortNames(full);
+    }
+    FDestPath = full;
     FProductInfo->Load();
     FOptions.Set(ioUpdate, FProductInfo->CanUpdate());
     if (FOptions.Has(ioUpdate) && FProductInfo->IsPortable()) FOptions.Include(ioPortable);
@@ -177,10 +207,11 @@ void TInstaller::Start(bool wait) {
     // An installation here would be backed up from, and later removed from, a folder that is not
     // its own: refuse before anything is written.
     if (IsProtectedFolder(FDestPath)) {
-        String text = FResources->GetText(u"Common", u"E9");
-        if (text.empty())
-            text = u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own.";
-        throw EInstallerInstallError(Format(text, {FDestPath}));
+        throw EInstallerInstallError(Format(
+            CommonText(
+                u"E9",
+                u"The folder \"%s\" cannot be used: it belongs to Windows or to a user. Choose a folder of its own."),
+            {FDestPath}));
     }
     ValidateOptions();
     // An earlier run that ended half way (the process killed, the machine switched off) is

@@ -29,6 +29,8 @@ public:
     TInstaller(const TInstaller&) = delete;
     TInstaller& operator=(const TInstaller&) = delete;
 
+    // The folder made full and normalised, with one trailing backslash (an empty path stays
+    // empty); a name that the file system would store differently raises EInstallerInstallError.
     void SetDestPath(const String& path);
     const String& DestPath() const { return FDestPath; }
     bool HasOption(int option) const;
@@ -70,6 +72,8 @@ private:
     void ParseCommandLine(const String& commandLine);
     void ValidateOptions();
     void Notify(int code, intptr_t param);
+    // A text of section "Common", from English while no language is loaded, else the fallback.
+    String CommonText(StringView key, StringView fallback) const;
 
     std::unique_ptr<TORLIniFile> FSettings;
     String FDestPath;

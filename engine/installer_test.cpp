@@ -6,7 +6,9 @@
 #include "engine/engine_test_support.h"
 #include "engine/installer_errors.h"
 #include "engine/spawn_service.h"
+#include "base/paths.h"
 #include "formats/ini_file.h"
+#include "platform/files.h"
 #include "platform/seams.h"
 #include "platform/shell_folders.h"
 
@@ -77,6 +79,54 @@ TEST(InstallerDestination, SameStringReadsOnceAndPortableUpdatesStayPortable) {
     installer->SetDestPath(folder.Path() + u".\\");
     EXPECT_EQ(Product().Loads, loads + 1);
     EXPECT_EQ(installer->DestPath(), folder.Path());
+}
+
+// Restores the process's current folder at the end of a test.
+class TCurrentFolder {
+public:
+    explicit TCurrentFolder(const String& folder) : FSaved(GetCurrentFolder()) {
+        SetCurrentDirectoryW(WidePtr(folder));
+    }
+    ~TCurrentFolder() { SetCurrentDirectoryW(WidePtr(FSaved)); }
+
+private:
+    String FSaved;
+};
+
+String RefusalOf(const String& commandLine) {
+    try {
+        MakeInstaller(commandLine);
+    } catch (const EInstallerInstallError& e) {
+        return e.Message();
+    }
+    return u"accepted";
+}
+
+TEST(InstallerDestination, EveryWayOfWritingAFolderGivesOneFullPath) {
+    TTempFolder folder;
+    UseTestProduct();
+    EXPECT_EQ(MakeInstaller(u"/AUTO=C:/Games//ORVO/. /SILENT")->DestPath(), u"C:\\Games\\ORVO\\");
+    EXPECT_EQ(MakeInstaller(u"/AUTO=\"\\\\?\\C:\\Games\\Old\\..\\ORVO\"")->DestPath(), u"C:\\Games\\ORVO\\");
+    {
+        TCurrentFolder current(folder.Path());
+        EXPECT_EQ(MakeInstaller(u"/AUTO=Games\\ORVO /SILENT")->DestPath(), folder.Path() + u"Games\\ORVO\\");
+        EXPECT_EQ(MakeInstaller(u"/AUTO=..\\ORVO")->DestPath(),
+                  ExtractFilePath(ExcludeTrailingPathDelimiter(folder.Path())) + u"ORVO\\");
+    }
+    // Names that Windows would store differently are refused with the language's text, before a
+    // language is chosen too (English then), and the destination stays as it was.
+    EXPECT_EQ(RefusalOf(u"/AUTO=\"C:\\Games.\\ORVO\" /SILENT"), u"Refused C:\\Games.\\ORVO: Games.");
+    EXPECT_EQ(RefusalOf(u"/AUTO=\\\\server").rfind(u"The folder \"\\\\server\" cannot be used", 0), 0u);
+    auto installer = MakeInstaller(u"/AUTO=C:\\X");
+    installer->Resources().LoadLanguageFile(u"English.lng");
+    try {
+        installer->SetDestPath(u"C:\\Games\\ORVO \\Player");
+        FAIL() << "a name ending with a blank must be refused";
+    } catch (const EInstallerInstallError& e) {
+        EXPECT_EQ(e.Message(), u"Refused C:\\Games\\ORVO \\Player: ORVO ");
+    }
+    EXPECT_THROW(installer->SetDestPath(u"C:\\a|b"), EInstallerInstallError);
+    EXPECT_EQ(installer->DestPath(), u"C:\\X\\");
 }
 
 TEST(InstallerDestination, ProgramFilesClearsPortable) {

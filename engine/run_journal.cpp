@@ -72,7 +72,7 @@ std::vector<String> SplitLine(StringView line) {
 std::vector<std::vector<String>> ReadRecords(const String& fileName) {
     std::vector<std::vector<String>> records;
     // Shared for writing: the running journal keeps its file open.
-    TUniqueFile file(CreateFileW(WidePtr(fileName), GENERIC_READ,
+    TUniqueFile file(CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return records;
@@ -94,7 +94,7 @@ std::vector<std::vector<String>> ReadRecords(const String& fileName) {
 // --- small file-system helpers ------------------------------------------------------------------
 
 DWORD Attributes(const String& path) {
-    return GetFileAttributesW(WidePtr(ExcludeTrailingPathDelimiter(path)));
+    return GetFileAttributesW(WidePtr(LongPathName(ExcludeTrailingPathDelimiter(path))));
 }
 bool PathExists(const String& path) {
     return Attributes(path) != INVALID_FILE_ATTRIBUTES;
@@ -111,7 +111,7 @@ bool CreateFolders(const String& folder, std::vector<String>* created) {
     const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
     if (!parent.empty() && parent.size() < path.size() && !(parent.size() == 2 && parent[1] == u':'))
         if (!CreateFolders(parent, created)) return false;
-    if (!CreateDirectoryW(WidePtr(path), nullptr)) return IsFolder(Attributes(path));
+    if (!CreateDirectoryW(WidePtr(LongPathName(path)), nullptr)) return IsFolder(Attributes(path));
     if (created) created->push_back(path);
     return true;
 }
@@ -123,8 +123,8 @@ bool DeleteTree(const String& folder) {
     const DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!IsFolder(attributes)) {
-        SetFileAttributesW(WidePtr(path), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileW(WidePtr(path))) return true;
+        SetFileAttributesW(WidePtr(LongPathName(path)), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(WidePtr(LongPathName(path)))) return true;
         // A set-aside program that is still running: out of the way now, gone at the next restart.
         DeleteOrDefer(path);
         return !PathExists(path);
@@ -133,7 +133,7 @@ bool DeleteTree(const String& folder) {
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         std::vector<String> names;
         WIN32_FIND_DATAW data;
-        TUniqueFind find(FindFirstFileW(WidePtr(path + u"\\*"), &data));
+        TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(path + u"\\*")), &data));
         if (find) {
             do {
                 const String name = FromWide(data.cFileName);
@@ -143,17 +143,17 @@ bool DeleteTree(const String& folder) {
         find.Reset();
         for (const String& name : names) ok = DeleteTree(path + u"\\" + name) && ok;
     }
-    return RemoveDirectoryW(WidePtr(path)) && ok;
+    return RemoveDirectoryW(WidePtr(LongPathName(path))) && ok;
 }
 
 // Copies a file or a folder tree (links are not followed).
 bool CopyTree(const String& from, const String& to) {
     const DWORD attributes = Attributes(from);
-    if (!IsFolder(attributes)) return CopyFileW(WidePtr(from), WidePtr(to), FALSE) != 0;
-    if (!CreateDirectoryW(WidePtr(to), nullptr) && !IsFolder(Attributes(to))) return false;
+    if (!IsFolder(attributes)) return CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE) != 0;
+    if (!CreateDirectoryW(WidePtr(LongPathName(to)), nullptr) && !IsFolder(Attributes(to))) return false;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
     WIN32_FIND_DATAW data;
-    TUniqueFind find(FindFirstFileW(WidePtr(from + u"\\*"), &data));
+    TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(from + u"\\*")), &data));
     if (!find) return true;
     bool ok = true;
     do {
@@ -169,7 +169,7 @@ bool Move(const String& from, const String& to, DWORD flags) {
         SetLastError(fault);
         return false;
     }
-    return MoveFileExW(WidePtr(from), WidePtr(to), flags) != 0;
+    return MoveFileExW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), flags) != 0;
 }
 
 String ErrorText(DWORD error) {
@@ -298,12 +298,12 @@ std::unique_ptr<TRunJournal> TRunJournal::Begin(const String& destPath) {
     const String folder = FolderFor(destPath);
     std::vector<String> created;
     if (!CreateFolders(folder, &created)) RaiseLastOSError(folder);
-    SetFileAttributesW(WidePtr(ExcludeTrailingPathDelimiter(folder)), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(WidePtr(LongPathName(ExcludeTrailingPathDelimiter(folder))), FILE_ATTRIBUTE_HIDDEN);
     std::unique_ptr<TRunJournal> journal(new TRunJournal(destPath, folder));
     const String fileName = folder + String(kFileName);
     // Written through: a record is on the disk before the change it announces is made.
-    journal->FFile.Reset(CreateFileW(WidePtr(fileName), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    journal->FFile.Reset(CreateFileW(WidePtr(LongPathName(fileName)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     if (!journal->FFile) RaiseLastOSError(fileName);
     journal->Append({kHeader, destPath});
     // The folders made for the journal itself (all but its own) go after the journal is gone.
@@ -348,7 +348,8 @@ bool TRunJournal::SetAside(const String& path) {
     CreateFolders(FFolder + kStagingName, nullptr);
     const String staged = NextStagedName();
     Append({u"stage", source, staged});
-    if (IsFolder(attributes) ? MoveFileExW(WidePtr(source), WidePtr(staged), 0) != 0 : Move(source, staged, 0))
+    if (IsFolder(attributes) ? MoveFileExW(WidePtr(LongPathName(source)), WidePtr(LongPathName(staged)), 0) != 0
+                             : Move(source, staged, 0))
         return true;
     // Another volume, or a file that is in use: keep a copy, then remove it as before.
     if (!CopyTree(source, staged)) return false;
@@ -406,15 +407,15 @@ void TRunJournal::Rollback() {
             if (IsFolder(Attributes(file)) || !PathExists(file)) {
                 done = u"nothing to remove at " + file;
             } else {
-                SetFileAttributesW(WidePtr(file), FILE_ATTRIBUTE_NORMAL);
-                if (DeleteFileW(WidePtr(file)))
+                SetFileAttributesW(WidePtr(LongPathName(file)), FILE_ATTRIBUTE_NORMAL);
+                if (DeleteFileW(WidePtr(LongPathName(file))))
                     done = u"removed " + file;
                 else
                     failed = u"cannot remove " + file + u": " + ErrorText(GetLastError());
             }
         } else if (kind == u"mkdir") {
             const String folder = field(1);
-            if (!PathExists(folder) || RemoveDirectoryW(WidePtr(folder)))
+            if (!PathExists(folder) || RemoveDirectoryW(WidePtr(LongPathName(folder))))
                 done = u"removed the folder " + folder;
             else
                 done = u"kept the folder " + folder + u" (not empty)";
@@ -424,8 +425,9 @@ void TRunJournal::Rollback() {
                 done = u"nothing set aside for " + path;
             } else {
                 CreateFolders(ExtractFilePath(path), nullptr);
-                if (!IsFolder(Attributes(path))) SetFileAttributesW(WidePtr(path), FILE_ATTRIBUTE_NORMAL);
-                if (MoveFileExW(WidePtr(staged), WidePtr(path), MOVEFILE_REPLACE_EXISTING)) {
+                if (!IsFolder(Attributes(path))) SetFileAttributesW(WidePtr(LongPathName(path)), FILE_ATTRIBUTE_NORMAL);
+                if (MoveFileExW(WidePtr(LongPathName(staged)), WidePtr(LongPathName(path)),
+                                MOVEFILE_REPLACE_EXISTING)) {
                     done = u"restored " + path;
                 } else {
                     failed = u"cannot restore " + path + u" from " + staged + u": " + ErrorText(GetLastError());
@@ -435,7 +437,7 @@ void TRunJournal::Rollback() {
             const String from = field(1), to = field(2);
             if (!PathExists(to)) {
                 done = u"nothing to rename back at " + to;
-            } else if (MoveFileExW(WidePtr(to), WidePtr(from), MOVEFILE_REPLACE_EXISTING)) {
+            } else if (MoveFileExW(WidePtr(LongPathName(to)), WidePtr(LongPathName(from)), MOVEFILE_REPLACE_EXISTING)) {
                 done = u"renamed " + to + u" back to " + from;
             } else {
                 failed = u"cannot rename " + to + u" back to " + from + u": " + ErrorText(GetLastError());
@@ -484,7 +486,7 @@ void TRunJournal::Rollback() {
     }
     FFile.Reset();
     if (DeleteTree(FFolder))
-        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(bases[i]));
+        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(LongPathName(bases[i])));
 }
 
 void TRunJournal::Commit() {
@@ -497,7 +499,7 @@ void TRunJournal::Commit() {
     // The staging area first: a commit cut short leaves the journal that says to finish it.
     DeleteTree(FFolder + kStagingName);
     if (DeleteTree(FFolder))
-        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(bases[i]));
+        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(LongPathName(bases[i])));
 }
 
 bool TRunJournal::RecoverInterrupted(const String& destPath) {
@@ -511,8 +513,8 @@ bool TRunJournal::RecoverInterrupted(const String& destPath) {
     std::unique_ptr<TRunJournal> journal(new TRunJournal(destPath, folder));
     bool committed = false;
     for (const auto& record : ReadRecords(fileName)) committed = committed || record[0] == u"commit";
-    journal->FFile.Reset(CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    journal->FFile.Reset(CreateFileW(WidePtr(LongPathName(fileName)), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     if (committed) {
         RunLogLine(u"An earlier run had succeeded; its set-aside files are removed now");
         journal->Commit();
@@ -540,6 +542,11 @@ void JournaledDelete(const String& file) {
 
 void JournalFolderCreated(const String& folder) {
     if (gActive) gActive->FolderCreated(folder);
+}
+
+bool JournaledForceFolders(const String& folder, uint32_t& error) {
+    if (!gActive) return ForceFolders(folder, error);
+    return ForceFolders(folder, error, [](const String& made) { gActive->FolderCreated(made); });
 }
 
 void JournalReplacing(const String& file) {

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/paths.h"
 #include "base/string_list.h"
+#include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/os_error.h"
 
 namespace uinst {
 
@@ -15,11 +18,23 @@ std::mutex gLock;
 TUniqueFile gFile;
 }  // namespace
 
-bool OpenRunLog(const String& fileName) {
+bool OpenRunLog(const String& fileName, String& error) {
     std::lock_guard<std::mutex> lock(gLock);
-    gFile.Reset(CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return gFile.Valid();
+    gFile.Reset();
+    error.clear();
+    // An unattended run has no other output: the folder of the log is made when it is missing.
+    const String full = GetFullPath(fileName);
+    uint32_t code = ERROR_SUCCESS;
+    if (full.empty()) {
+        code = GetLastError();
+    } else if (ForceFolders(ExtractFilePath(full), code)) {
+        gFile.Reset(CreateFileW(WidePtr(LongPathName(full)), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!gFile.Valid()) code = GetLastError();
+    }
+    if (gFile.Valid()) return true;
+    error = SysErrorMessage(code == ERROR_SUCCESS ? ERROR_INVALID_NAME : code);
+    return false;
 }
 
 void CloseRunLog() {

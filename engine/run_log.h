@@ -4,8 +4,9 @@
 
 namespace uinst {
 
-// Opens (appends to) the log file; false when it cannot be created.
-bool OpenRunLog(const String& fileName);
+// Opens (appends to) the log file, creating the folders it needs; false with the system's reason
+// when it cannot be opened.
+bool OpenRunLog(const String& fileName, String& error);
 void CloseRunLog();
 bool RunLogOpen();
 // Writes one line when a log is open; otherwise does nothing.

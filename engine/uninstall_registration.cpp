@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/text_case.h"
@@ -15,8 +17,14 @@
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
 #include "platform/handles.h"
+#include "platform/files.h"
 
 namespace uinst {
+
+uint32_t SizeInKiB(int64_t bytes) {
+    const int64_t kib = (std::max<int64_t>(bytes, 0) + 1023) / 1024;
+    return static_cast<uint32_t>(std::min<int64_t>(kib, UINT32_MAX));
+}
 
 void AddUninstallEntry(TORLIniFile& ini, const String& path) {
     String entry = Installer->Resources().ExpandPath(path);
@@ -50,9 +58,12 @@ void RegisterUninstaller(const String& destPath, const std::vector<const TInstal
     builder.Commit(dataFile, 4);
 
     if (!Installer->HasOption(ioPortable)) {
+        int64_t bytes = FileSizeOf(uninstaller) + FileSizeOf(dataFile);
+        for (const TInstallerScriptFile* file : files)
+            bytes += FileSizeOf(Installer->Resources().ExpandPath(file->Name));
         TInstallerProductInfo& product = Installer->ProductInfo();
         TInstallerApplicationRepository::Register(product.GetName(), uninstaller, product.GetHomePage(),
-                                                  product.GetPublisher(), product.GetVersionNo());
+                                                  product.GetPublisher(), product.GetVersionNo(), SizeInKiB(bytes));
     }
 }
 

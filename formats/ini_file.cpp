@@ -4,6 +4,7 @@
 
 #include "base/code_page.h"
 #include "base/integers.h"
+#include "base/paths.h"
 #include "base/text_case.h"
 
 #ifdef _WIN32
@@ -156,31 +157,6 @@ private:
     TORLTextEncoding FEncoding;
     std::string FScratch;
 };
-
-#ifdef _WIN32
-bool IsAbsoluteWindowsPath(StringView path) {
-    if (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/')) return true;
-    return path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\';
-}
-
-// Names of 260 characters or more need the long-path prefix ("\\?\UNC\" for network paths). The
-// system takes a prefixed name as it stands, so "/" must become "\" first.
-String LongPathName(StringView path) {
-    if (path.size() < MAX_PATH || !IsAbsoluteWindowsPath(path) || path.substr(0, 4) == u"\\\\?\\") return String(path);
-    String name(path);
-    std::replace(name.begin(), name.end(), u'/', u'\\');
-    if (name.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + name.substr(2);
-    return u"\\\\?\\" + name;
-}
-#endif
-
-String PlatformFileName(StringView fileName) {
-#ifdef _WIN32
-    return LongPathName(fileName);
-#else
-    return String(fileName);
-#endif
-}
 
 int HexDigit(Char c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -503,7 +479,7 @@ void TORLIniFile::LoadFromFile(StringView fileName) {
         FFileName = String(fileName);
         std::unique_ptr<TORLFileStream> file;
         try {
-            file = std::make_unique<TORLFileStream>(PlatformFileName(fileName), TORLFileStream::TMode::fmOpenRead);
+            file = std::make_unique<TORLFileStream>(fileName, TORLFileStream::TMode::fmOpenRead);
         } catch (const EStreamError&) {
             // A missing or locked file reads as an empty one.
         }
@@ -581,10 +557,10 @@ void TORLIniFile::SaveToStream(TStream& stream, TORLTextEncoding encoding) const
 }
 
 bool TORLIniFile::SaveToFile(StringView fileName, TORLTextEncoding encoding) const {
-    const String name = PlatformFileName(fileName);
+    const String name(fileName);
 #ifdef _WIN32
     // A read-only or hidden file can then be overwritten.
-    SetFileAttributesW(WidePtr(name), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(WidePtr(LongPathName(name)), FILE_ATTRIBUTE_NORMAL);
 #endif
     std::unique_ptr<TORLFileStream> file;
     try {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/format.h"
+#include "base/paths.h"
 #include "base/text_case.h"
 #include "package/crc32.h"
 #include "package/lzma_coder.h"
@@ -123,8 +124,7 @@ private:
 
 void DeleteFileQuietly(StringView fileName) {
 #ifdef _WIN32
-    const String name(fileName);
-    DeleteFileW(WidePtr(name));
+    DeleteFileW(WidePtr(LongPathName(fileName)));
 #else
     ::unlink(StringToUtf8(fileName).c_str());
 #endif

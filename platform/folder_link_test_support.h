@@ -41,7 +41,8 @@ inline void RunHostTool(const String& program, const std::vector<std::string>& a
     for (const std::string& a : arguments) line += u" \"" + Utf8ToString(a) + u"\"";
     // Wine starts a host program without a process handle to wait on: the caller waits for the
     // link to appear or go instead.
-    const TUniqueHandle process = StartProcess(line, {.Application = program});
+    const TUniqueHandle process =
+        StartProcess(line, {.Application = program, .InheritHandles = false, .Directory = {}});
     if (process) WaitForSingleObject(process.Get(), 10000);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/format.h"
 #include "base/paths.h"
 #include "platform/files.h"
 #include "platform/message_window.h"
@@ -56,6 +57,41 @@ TEST(Platform, FilesInTheTemporaryFolder) {
         EXPECT_EQ(e.ErrorCode(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
         EXPECT_NE(e.Message().find(u"uinst smoke"), String::npos);
     }
+}
+
+// Folders and files far below the 260-character limit, made, read, started and removed through the
+// same calls as short ones.
+TEST(Platform, DeepFoldersWorkLikeShortOnes) {
+    const String root = GetTempFolder() + u"uinst deep " + IntToStr(GetCurrentProcessId()) + u"\\";
+    String deep = root;
+    std::vector<String> levels;
+    while (deep.size() < 300) {
+        deep += u"a folder name of some length, level " + IntToStr(static_cast<int64_t>(levels.size())) + u"\\";
+        levels.push_back(deep);
+    }
+    uint32_t error = 1;
+    ASSERT_TRUE(ForceFolders(deep, error));
+    EXPECT_EQ(error, 0u);
+    EXPECT_TRUE(DirectoryExists(deep));
+    const String file = deep + u"Elevator.exe";
+    WriteFileBytes(file, "MZ", 2);
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(FileSizeOf(file), 2);
+    EXPECT_EQ(ReadFileBytes(file), (std::vector<uint8_t>{'M', 'Z'}));
+    // The loader's name for it: short enough, and the same file.
+    const String startable = StartablePath(file);
+    EXPECT_LT(startable.size(), static_cast<size_t>(MAX_PATH));
+    EXPECT_EQ(ReadFileBytes(startable), (std::vector<uint8_t>{'M', 'Z'}));
+    EXPECT_EQ(StartablePath(u"C:\\short.exe"), u"C:\\short.exe");
+
+    // A folder below a file cannot be made: the system's reason comes back.
+    EXPECT_FALSE(ForceFolders(file + u"\\below\\", error));
+    EXPECT_NE(error, 0u);
+
+    EXPECT_TRUE(DeleteFileW(WidePtr(LongPathName(file))));
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level)
+        EXPECT_TRUE(RemoveDirectoryW(WidePtr(LongPathName(*level))));
+    EXPECT_TRUE(RemoveDirectoryW(WidePtr(root)));
 }
 
 int gMessagesSeen = 0;

@@ -12,7 +12,8 @@ TUniqueHandle StartProcess(const String& commandLine, const TProcessOptions& opt
     PROCESS_INFORMATION pi{};
     String line = commandLine;  // CreateProcessW may write into its command line
     if (!CreateProcessW(options.Application.empty() ? nullptr : WidePtr(options.Application), WidePtr(line), nullptr,
-                        nullptr, options.InheritHandles, 0, nullptr, nullptr, &si, &pi))
+                        nullptr, options.InheritHandles, 0, nullptr,
+                        options.Directory.empty() ? nullptr : WidePtr(options.Directory), &si, &pi))
         return TUniqueHandle();
     const TUniqueHandle thread(pi.hThread);
     return TUniqueHandle(pi.hProcess);

@@ -10,6 +10,8 @@ struct TProcessOptions {
     String Application;
     // Only a program of our own may share our handles: a helper has no business with our files.
     bool InheritHandles = false;
+    // The new process's current folder; empty: ours.
+    String Directory;
 };
 
 // Starts the command line as a new process of the same user, its window shown normally. Returns

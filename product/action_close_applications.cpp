@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/format.h"
 #include "engine/installer.h"
 #include "engine/installer_errors.h"
@@ -32,6 +34,7 @@ String JoinLines(const std::vector<String>& items) {
 std::vector<String> TInstallerActionCloseApplications::ClosePass() {
     std::vector<String> found;
     for (const char16_t* className : kWindowClasses) {
+        if (FCancelled) break;
         HWND window = FindWindowW(reinterpret_cast<const wchar_t*>(className), nullptr);
         if (!window) continue;
         found.push_back(WindowDescription(window, className));
@@ -43,13 +46,24 @@ std::vector<String> TInstallerActionCloseApplications::ClosePass() {
     return found;
 }
 
+bool TInstallerActionCloseApplications::Pause() {
+    for (uint32_t slept = 0; slept < kPassPauseMs; slept += kPauseSliceMs) {
+        if (FCancelled) return false;
+        Seams().Sleep(std::min(kPauseSliceMs, kPassPauseMs - slept));
+    }
+    return !FCancelled;
+}
+
+void TInstallerActionCloseApplications::Terminate() {
+    FCancelled = true;
+}
+
 void TInstallerActionCloseApplications::Execute() {
     SetStatus(GetCommonText(u"A8"));
     int passes = 0;
-    for (;;) {
+    while (!FCancelled) {
         const std::vector<String> found = ClosePass();
-        Seams().Sleep(kPassPauseMs);
-        if (found.empty()) return;
+        if (!Pause() || found.empty()) return;
         if (++passes < kPassesBeforeAsking) continue;
         // Still open after about 30 seconds: the user may close it by hand and retry; a silent
         // run (or one without boxes) ends with an error that names what stayed open.
@@ -57,10 +71,13 @@ void TInstallerActionCloseApplications::Execute() {
         bool retry = false;
         if (!Installer->Options().Has(ioSilent) && !MessageBoxesSuppressed()) {
             RunOnMainThread([&] {
+                // The user may have cancelled while this call waited for the main thread.
+                if (FCancelled) return;
                 retry = ShowMessageBox(nullptr, message + u"\r\n\r\n" + GetCommonText(u"Q1"), GetCommonText(u"Caption"),
                                        MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
             });
         }
+        if (FCancelled) return;
         if (!retry) throw EInstallerInstallError(message);
         passes = 0;
     }

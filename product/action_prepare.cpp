@@ -61,12 +61,6 @@ void RemoveDuplicates(TORLStringList& list) {
     list = std::move(unique);
 }
 
-int64_t FileSize(const String& fileName) {
-    WIN32_FILE_ATTRIBUTE_DATA info;
-    if (!GetFileAttributesExW(WidePtr(fileName), GetFileExInfoStandard, &info)) return 0;
-    return (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-}
-
 }  // namespace
 
 String TInstallerActionPrepare::GetBackupFolder() const {
@@ -130,7 +124,7 @@ void TInstallerActionPrepare::CreateBackupFileList(TInstallerFileList& list) {
         return;
     }
     for (const auto& profile : FProfiles)
-        list.AddFolder(profile->SourcePath, u"", u"Profiles\\" + profile->AccountName + u"\\");
+        list.AddFolder(profile->SourcePath, u"", u"Profiles\\" + profile->BackupName + u"\\");
     list.AddFolder(dest, GetBackupFolder(), u"Program\\");
 }
 
@@ -138,7 +132,7 @@ void TInstallerActionPrepare::WriteBackupArchive(const TInstallerFileList& list)
     SetStatus(GetCommonText(u"A1"));
     if (list.Count() == 0) return;
     int64_t total = 0;
-    for (int i = 0; i < list.Count(); ++i) total += FileSize(list.Items(i).FileName);
+    for (int i = 0; i < list.Count(); ++i) total += FileSizeOf(list.Items(i).FileName);
     if (total >= kBackupSizeLimit) throw EInstallerBackupError(u"Too many files for backup");
     ForceDirectories(GetBackupFolder());
 
@@ -184,7 +178,7 @@ void TInstallerActionPrepare::CollectOldBackups(TORLStringList& deletions) {
     TORLStringList archives;
     WIN32_FIND_DATAW data;
     const String folder = GetBackupFolder();
-    TUniqueFind find(FindFirstFileW(WidePtr(folder + u"*.zip"), &data));
+    TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(folder + u"*.zip")), &data));
     if (find) {
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) archives.Add(folder + FromWide(data.cFileName));
@@ -237,7 +231,7 @@ void TInstallerActionPrepare::DeleteCollected(const TORLStringList& deletions) {
     TRunJournal* journal = ActiveJournal();
     for (int i = folders.Count() - 1; i >= 0; --i) {
         if (journal && DirectoryExists(folders[i])) journal->FolderRemoved(folders[i]);
-        RemoveDirectoryW(WidePtr(folders[i]));
+        RemoveDirectoryW(WidePtr(LongPathName(folders[i])));
     }
     Seams().Checkpoint(u"deleted");
 }

@@ -28,7 +28,7 @@ bool CreateFolderTree(const String& folder) {
     const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
     if (!parent.empty() && parent != path && !CreateFolderTree(parent)) return false;
     JournalFolderCreated(path);
-    return CreateDirectoryW(WidePtr(path), nullptr) || DirectoryExists(path);
+    return CreateDirectoryW(WidePtr(LongPathName(path)), nullptr) || DirectoryExists(path);
 }
 
 // "X:\..." or "\\server\...": a path that does not depend on the current folder.

@@ -38,8 +38,8 @@ int Percent(int done, int total) {
 // such as a link whose target is gone, counts as empty.
 bool LooksEmpty(const String& folder) {
     WIN32_FIND_DATAW data;
-    TUniqueFind find(
-        FindFirstFileExW(WidePtr(folder + u"*"), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(folder + u"*")), FindExInfoBasic, &data,
+                                      FindExSearchNameMatch, nullptr, 0));
     if (!find) return true;
     do {
         const StringView name(reinterpret_cast<const Char*>(data.cFileName));
@@ -52,10 +52,10 @@ bool LooksEmpty(const String& folder) {
 // link goes only when what it shows is empty too; its target is never touched.
 void RemoveIfEmpty(const String& folder) {
     const String path = ExcludeTrailingPathDelimiter(folder);
-    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(path)));
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
     if (IsLink(attributes) && !LooksEmpty(IncludeTrailingPathDelimiter(path))) return;
-    RemoveDirectoryW(WidePtr(path));
+    RemoveDirectoryW(WidePtr(LongPathName(path)));
 }
 
 // A canonical decimal key of the file list ("0", "17"; not "007" or "+1").
@@ -184,7 +184,8 @@ TORLStringList TInstallerActionUninstallFiles::CollectFolders() {
 void TInstallerActionUninstallFiles::AddSubfolders(TORLStringList& list, const String& folder) {
     const String base = IncludeTrailingPathDelimiter(folder);
     WIN32_FIND_DATAW data;
-    TUniqueFind find(FindFirstFileExW(WidePtr(base + u"*"), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(base + u"*")), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                      nullptr, 0));
     if (!find) return;
     // Read the whole folder first: the walk below must not run while the search handle is open
     // on a deep tree.

@@ -253,8 +253,7 @@ TEST(UninstallFilesAction, EntriesOutsideTheFolderAreNeverDeleted) {
         EXPECT_EQ(ResolveEntryBelow(setup.Dest, entry), u"") << StringToUtf8(entry);
 }
 
-// A missing file list, or a destination that is not a full path, stops the action before anything
-// is deleted.
+// A missing file list stops the action before anything is deleted.
 TEST(UninstallFilesAction, NothingIsDeletedWhenTheListsCannotBeMade) {
     TTempFolder temp;
     TInstallation setup(temp.Path());
@@ -266,14 +265,14 @@ TEST(UninstallFilesAction, NothingIsDeletedWhenTheListsCannotBeMade) {
     EXPECT_TRUE(Exists(setup.Dest + u"Empty"));
     EXPECT_TRUE(Exists(setup.Dest + u"!Backup\\z 1.zip"));
 
-    auto removal = RemovalInstaller(u"Dest\\", setup.List());
-    ASSERT_EQ(removal->DestPath(), u"Dest\\");
+    // A relative destination is made full when it is set: a later change of the current folder
+    // cannot move the removal to another folder.
     wchar_t saved[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH + 1, saved);
     SetCurrentDirectoryW(WidePtr(temp.Path()));
-    EXPECT_THROW(TInstallerActionUninstallFiles().Execute(), EInstallerInstallError);
+    auto removal = RemovalInstaller(u"Dest\\", setup.List());
     SetCurrentDirectoryW(saved);
-    EXPECT_TRUE(Exists(setup.Dest + u"Player.exe"));
+    EXPECT_EQ(removal->DestPath(), setup.Dest);
 }
 
 // A junction or symbolic link inside the installation folder that points elsewhere: the folder

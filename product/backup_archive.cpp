@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/format.h"
+#include "base/paths.h"
 #include "platform/handles.h"
 #include "platform/os_error.h"
 
@@ -48,8 +49,9 @@ zip_int64_t FileSourceCallback(void* userdata, void* data, zip_uint64_t len, zip
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
             if (s->OnStarted && *s->OnStarted) (*s->OnStarted)(s->Index);
-            s->File.Reset(CreateFileW(WidePtr(s->FileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            s->File.Reset(CreateFileW(WidePtr(LongPathName(s->FileName)), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
             if (!s->File) return fail(ZIP_ER_OPEN);
             return 0;
         case ZIP_SOURCE_READ: {
@@ -104,7 +106,7 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
                         const std::function<void(size_t index)>& onFileStarted) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* target = zip_source_win32w_create(WidePtr(archivePath), 0, -1, &error);
+    zip_source_t* target = zip_source_win32w_create(WidePtr(LongPathName(archivePath)), 0, -1, &error);
     zip_t* archive = target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
     if (!archive) {
         if (target) zip_source_free(target);
@@ -127,7 +129,8 @@ void WriteBackupArchive(const String& archivePath, const std::vector<TBackupArch
         state->OnStarted = &onFileStarted;
         state->Failure = &failure;
         zip_error_init(&state->Error);
-        state->HaveInfo = GetFileAttributesExW(WidePtr(state->FileName), GetFileExInfoStandard, &state->Info) != FALSE;
+        state->HaveInfo =
+            GetFileAttributesExW(WidePtr(LongPathName(state->FileName)), GetFileExInfoStandard, &state->Info) != FALSE;
         zip_source_t* source = zip_source_function(archive, FileSourceCallback, state);
         if (!source) {
             zip_error_fini(&state->Error);
@@ -160,7 +163,7 @@ std::vector<String> ReadBackupArchiveNames(const String& archivePath) {
     std::vector<String> names;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_win32w_create(WidePtr(archivePath), 0, -1, &error);
+    zip_source_t* source = zip_source_win32w_create(WidePtr(LongPathName(archivePath)), 0, -1, &error);
     zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
     if (source && !archive) zip_source_free(source);
     zip_error_fini(&error);

@@ -4,6 +4,7 @@
 
 #include "platform/handles.h"
 #include "platform/seams.h"
+#include "platform/files.h"
 
 namespace uinst {
 
@@ -21,7 +22,9 @@ THelperRunResult RunHelperAndWait(const String& commandLine, uint32_t timeLimitM
 }
 
 String HelperCommandLine(const String& program, const String& switches) {
-    return u"\"" + program + u"\"" + switches;
+    // An installation deep below its drive holds helpers that the system cannot start by their
+    // full name; their short name starts them.
+    return u"\"" + StartablePath(program) + u"\"" + switches;
 }
 
 }  // namespace uinst

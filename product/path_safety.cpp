@@ -43,7 +43,7 @@ String ResolveEntryBelow(const String& folder, StringView entry, TLinkCheckCache
                 continue;
             }
         }
-        const DWORD attributes = GetFileAttributesW(WidePtr(step));
+        const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(step)));
         const bool link = IsLink(attributes);
         if (cache) cache->emplace(std::move(step), link);
         if (link) return String();

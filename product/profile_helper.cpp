@@ -1,6 +1,10 @@
 #include "product/profile_helper.h"
 
+#include <algorithm>
+
+#include "base/format.h"
 #include "base/paths.h"
+#include "base/text_case.h"
 #include "engine/installer.h"
 #include "engine/product_info.h"
 #include "platform/files.h"
@@ -36,10 +40,22 @@ String TInstallerProfileHelper::GetSourcePath(const TORLUserAccountInfo* account
     return GetProfilePath(account, Installer->ProductInfo().GetInstalledVersion());
 }
 
+String TInstallerProfileInfoList::UniqueBackupName(const String& accountName) const {
+    const String base = accountName.empty() ? String(u"User") : accountName;
+    auto taken = [this](const String& name) {
+        return std::any_of(FItems.begin(), FItems.end(),
+                           [&](const auto& item) { return SameText(item->BackupName, name); });
+    };
+    String name = base;
+    for (int n = 2; taken(name); ++n) name = base + u" (" + IntToStr(n) + u")";
+    return name;
+}
+
 void TInstallerProfileInfoList::Populate() {
     const auto append = [this](String accountName, String targetPath, String sourcePath) {
         if (targetPath.empty() || sourcePath.empty() || !DirectoryExists(sourcePath)) return;
         auto item = std::make_unique<TInstallerProfileInfo>();
+        item->BackupName = UniqueBackupName(accountName);
         item->AccountName = std::move(accountName);
         item->TargetPath = std::move(targetPath);
         item->SourcePath = std::move(sourcePath);

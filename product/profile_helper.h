@@ -33,6 +33,10 @@ public:
     String AccountName;  // the user's name, or "SingleUser" for the portable profile
     String TargetPath;   // the profile folder of the new version
     String SourcePath;   // the profile folder of the installed version; it exists
+    // The profile's folder name in the backup archive ("Profiles\<BackupName>\"): the account
+    // name, with " (2)", " (3)", ... when an earlier profile of the list has it (case ignored), as
+    // a local and a domain account of the same name do.
+    String BackupName;
 };
 
 // An owning, ordered list; items keep their address while the list lives (update tasks point at
@@ -53,6 +57,9 @@ public:
     auto end() const { return FItems.end(); }
 
 private:
+    // The account name, or the first of its numbered forms that no item of the list has yet.
+    String UniqueBackupName(const String& accountName) const;
+
     std::vector<std::unique_ptr<TInstallerProfileInfo>> FItems;
 };
 

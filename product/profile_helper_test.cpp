@@ -111,6 +111,26 @@ TEST_F(ProfileHelper, UpdateFromTheOlderGenerationMovesToTheProductFolder) {
                                    u"Bob|" + bobAppData + u"TestPlayer\\|" + bobAppData + u"TestPlayer\\"}));
 }
 
+// A local "john" (C:\Users\john) and a domain "john" (C:\Users\john.CONTOSO) are both "john":
+// their files must not meet under one name in the backup archive.
+TEST_F(ProfileHelper, ProfilesOfTheSameAccountNameGetDistinctBackupNames) {
+    WriteVersion(FDest, 5000);
+    CreateDirectoryW(WidePtr(FCurrentAppData + u"TestPlayer"), nullptr);
+    const String domain = FTemp.Path() + u"Domain\\Current\\";
+    const String other = FTemp.Path() + u"Other\\CURRENT\\";
+    for (const String& profile : {domain, other}) MakeFolders(profile + u"AppData\\Roaming\\TestPlayer\\");
+    FAccounts.AddProfile(u"S-1-5-21-9-1002", ExcludeTrailingPathDelimiter(domain));
+    FAccounts.AddProfile(u"S-1-5-21-9-1003", ExcludeTrailingPathDelimiter(other));
+    FAccounts.SetAppData(u".DEFAULT", u"%USERPROFILE%\\AppData\\Roaming");
+
+    auto installer = MakeOrvoInstaller();
+    TInstallerProfileInfoList list;
+    list.Populate();
+    std::vector<String> names;
+    for (const auto& p : list) names.push_back(p->AccountName + u"|" + p->BackupName);
+    EXPECT_EQ(names, (std::vector<String>{u"Current|Current", u"Current|Current (2)", u"CURRENT|CURRENT (3)"}));
+}
+
 // A folder without a copy of the player has no profiles of its own: the profiles found for
 // "version 0" belong to another installation and must not be backed up and deleted here.
 TEST_F(ProfileHelper, NoInstalledCopyNoProfiles) {

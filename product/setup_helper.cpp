@@ -28,14 +28,6 @@ bool IsFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Profiles can be deep: names near the system's limit get the long-path prefix. The paths here
-// are full paths with backslashes only, as the prefix requires.
-String LongPath(const String& path) {
-    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, u"\\\\?\\") == 0) return path;
-    if (path.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + path.substr(2);
-    return u"\\\\?\\" + path;
-}
-
 // A full path of a folder below a drive or share root ("C:\X", "\\server\share\X").
 bool IsBelowRoot(StringView full) {
     if (full.size() >= 3 && full[1] == u':' && full[2] == u'\\') return full.size() > 3;
@@ -54,8 +46,8 @@ bool IsBelowRoot(StringView full) {
 // read before any is changed. False when the folder cannot be listed.
 bool ListFolder(const String& folder, std::vector<TFolderEntry>& entries) {
     WIN32_FIND_DATAW data;
-    TUniqueFind find(
-        FindFirstFileExW(WidePtr(LongPath(folder + u"*")), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    TUniqueFind find(FindFirstFileExW(WidePtr(LongPathName(folder + u"*")), FindExInfoBasic, &data,
+                                      FindExSearchNameMatch, nullptr, 0));
     if (!find) return false;
     do {
         String name = FromWide(data.cFileName);
@@ -74,9 +66,9 @@ bool DeleteFolderContent(const String& folder) {
         if (IsFolder(entry.Attributes)) {
             // A link is removed as it stands; its target keeps its content.
             if (!IsLink(entry.Attributes)) DeleteFolderContent(path + u"\\");
-            removed = RemoveDirectoryW(WidePtr(LongPath(path)));
+            removed = RemoveDirectoryW(WidePtr(LongPathName(path)));
         } else {
-            removed = DeleteFileW(WidePtr(LongPath(path)));
+            removed = DeleteFileW(WidePtr(LongPathName(path)));
         }
         if (!removed) return false;
     }
@@ -85,12 +77,12 @@ bool DeleteFolderContent(const String& folder) {
 
 // Creates the folder (no trailing backslash) and its missing parents.
 bool ForceFolder(const String& folder) {
-    const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(folder)));
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(folder)));
     if (attributes != INVALID_FILE_ATTRIBUTES) return IsFolder(attributes);
     const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(folder));
     if (!parent.empty() && parent.size() < folder.size() && !ForceFolder(parent)) return false;
     JournalFolderCreated(folder);
-    return CreateDirectoryW(WidePtr(LongPath(folder)), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    return CreateDirectoryW(WidePtr(LongPathName(folder)), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // Source and target end with a backslash. The excluded folder (the target when it lies inside
@@ -108,10 +100,10 @@ bool CopyFolderContent(const String& source, const String& target, const String&
             continue;
         }
         JournalReplacing(to);  // a file of the target that the copy replaces comes back on rollback
-        if (!CopyFileW(WidePtr(LongPath(from)), WidePtr(LongPath(to)), FALSE)) {
+        if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) {
             // A read-only file of an earlier copy is replaced like any other.
-            SetFileAttributesW(WidePtr(LongPath(to)), FILE_ATTRIBUTE_NORMAL);
-            if (!CopyFileW(WidePtr(LongPath(from)), WidePtr(LongPath(to)), FALSE)) return false;
+            SetFileAttributesW(WidePtr(LongPathName(to)), FILE_ATTRIBUTE_NORMAL);
+            if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) return false;
         }
     }
     return true;
@@ -128,7 +120,7 @@ void TSetupHelper::CopyFolder(const String& source, const String& target) {
     const String to = IncludeTrailingPathDelimiter(GetFullPath(target));
     if (from.size() < 2 || to.size() < 2) throw fail();
     if (SameText(from, to)) return;
-    const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(from)));
+    const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(from)));
     if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) throw fail();
     if (!CopyFolderContent(from, to, to)) throw fail();
 }
@@ -147,10 +139,10 @@ bool DeleteFolderTree(const String& folder) {
         if (!IsAbsoluteFolderPath(folder)) return false;
         const String full = ExcludeTrailingPathDelimiter(GetFullPath(folder));
         if (!IsBelowRoot(full)) return false;
-        const DWORD attributes = GetFileAttributesW(WidePtr(LongPath(full)));
+        const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(full)));
         if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) return false;
         if (!IsLink(attributes)) DeleteFolderContent(full + u"\\");
-        return RemoveDirectoryW(WidePtr(LongPath(full))) != 0;
+        return RemoveDirectoryW(WidePtr(LongPathName(full))) != 0;
     } catch (...) {
         return false;  // out of memory: the caller goes on as after any failed removal
     }

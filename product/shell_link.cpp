@@ -7,6 +7,8 @@
 #include <shlobj.h>
 
 #include "platform/com.h"
+#include <utility>
+#include "base/paths.h"
 #include "platform/files.h"
 
 namespace uinst {
@@ -17,13 +19,6 @@ bool CreateLinkObject(TComPtr<IShellLinkW>& link, TComPtr<IPersistFile>& file) {
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid())))
         return false;
     return SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()));
-}
-
-// "\\?\" form of an absolute path, so that names of 260 characters and more can be read.
-String LongPathForm(const String& path) {
-    if (path.rfind(u"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + path.substr(2);
-    return u"\\\\?\\" + path;
 }
 
 String ReadLinkTarget(const String& linkFile) {
@@ -52,12 +47,12 @@ bool CreateShellLink(const String& linkFile, const String& target) {
     if (!CreateLinkObject(link, file)) return false;
     if (FAILED(link->SetPath(WidePtr(target)))) return false;
     // TRUE: the link file becomes the object's current file.
-    return SUCCEEDED(file->Save(WidePtr(linkFile), TRUE));
+    return SUCCEEDED(file->Save(WidePtr(LongPathName(linkFile)), TRUE));
 }
 
 String GetShellLinkTarget(const String& linkFile) {
     if (linkFile.empty()) return String();
-    return ReadLinkTarget(LongPathForm(linkFile));
+    return ReadLinkTarget(LongPathName(linkFile));
 }
 
 }  // namespace uinst

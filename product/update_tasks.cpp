@@ -141,7 +141,7 @@ void TInstallerUpdateTaskUpdateConfigs::RenameIfExists(const String& folder, Str
     if (!FileExists(from)) return;
     const String to = folder + String(newName);
     JournalRenamed(from, to);
-    if (!MoveFileW(WidePtr(from), WidePtr(to))) RaiseLastOSError(from + u" -> " + to);
+    if (!MoveFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)))) RaiseLastOSError(from + u" -> " + to);
 }
 
 void TInstallerUpdateTaskUpdateConfigs::MarkIfExists(TORLStringList* list, const String& path) {

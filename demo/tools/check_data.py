@@ -24,7 +24,7 @@ BUILT_PROGRAMS = {"orvo.exe", "elevator.exe", "addonsetup.exe"}
 # Every section and key that the setup program reads from the language files.
 KEYS = {
     "Common": "Caption bBack bNext bInstall bUninstall bFinish lBrowse lNewFolder lOk lCancel "
-    "A1 A2 A3 A4 A5 A6 A7 A8 A9 E1 E3 E4 E6 E8 Q1 QM QM2",
+    "A1 A2 A3 A4 A5 A6 A7 A8 A9 E1 E3 E4 E6 E8 E9 E10 E11 Q1 QM QM2 Help",
     "PageWelcome": "Title Description L1 L2",
     "PageLicense": "Title Description L1",
     "PageSetup": "Title Description LB1 LB2 Browse CB1 CB2 CB3 CB3Hint CB4 W1 W3",
@@ -44,6 +44,9 @@ FORMATS = {
     ("common", "e3"): 1,
     ("common", "qm2"): 1,
     ("common", "e8"): 1,
+    ("common", "e9"): 1,
+    ("common", "e10"): 2,
+    ("common", "e11"): 1,
     ("pageaddons", "l1"): 1,
     ("pageaddons", "l2"): 2,
 }

@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "base/text_case.h"
 #include "engine/installer.h"
+#include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "formats/ini_file.h"
 #include "product/product_info_orvo.h"
@@ -35,8 +36,9 @@ void TInstallerPageSetup::CreateControls() {
 }
 
 bool TInstallerPageSetup::CanGoNext() {
-    // The folder as typed counts too: an emptied edit is no destination.
-    return !Installer->DestPath().empty() && !Trim(FPathEdit->Text()).empty();
+    // The folder as typed counts too: an emptied edit, or a name that cannot be a folder (one that
+    // ends with a blank while it is being typed), is no destination.
+    return FTypedPathUsable && !Installer->DestPath().empty() && !Trim(FPathEdit->Text()).empty();
 }
 
 void TInstallerPageSetup::Refresh() {
@@ -104,7 +106,13 @@ void TInstallerPageSetup::PathChange() {
     if (FSettingText) return;
     FEditing = true;
     try {
+        FTypedPathUsable = true;
         SetPath(FPathEdit->Text());
+    } catch (const EInstallerGeneralError&) {
+        // Not a folder name yet: what is typed stays, the last usable folder stays the
+        // destination, and Next waits until the name can be used.
+        FTypedPathUsable = false;
+        Refresh();
     } catch (...) {
         FEditing = false;
         throw;

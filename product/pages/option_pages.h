@@ -41,6 +41,7 @@ private:
     std::vector<TPageControl*> FWarnings;
     bool FEditing = false;
     bool FSettingText = false;
+    bool FTypedPathUsable = true;
 };
 
 class TInstallerPageAddons : public TInstallerPage {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@
 #include "product/setup_helper.h"
 #include "engine/engine_routines.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/message_window.h"
 #include "platform/process.h"
 
@@ -30,10 +32,12 @@ String ReadTextFile(const String& path) {
     return Utf8ToString(std::string(bytes.begin(), bytes.end()));
 }
 
-TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs) {
+TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs, const String& directory) {
     TRunResult result;
     const String line = u"\"" + program + u"\" " + parameters;
-    const TUniqueHandle process = StartProcess(line);
+    TProcessOptions options;
+    options.Directory = directory;
+    const TUniqueHandle process = StartProcess(line, options);
     if (!process) {
         ADD_FAILURE() << "cannot start " << StringToUtf8(line);
         return result;
@@ -47,13 +51,13 @@ TRunResult RunProgram(const String& program, const String& parameters, DWORD tim
     return result;
 }
 
-TRunResult RunSetup(const String& parameters, DWORD timeoutMs) {
+TRunResult RunSetup(const String& parameters, DWORD timeoutMs, const String& directory) {
     static int counter = 0;
     const String log = GetTempFolder() + u"uinst-e2e-" + Utf8ToString(std::to_string(GetCurrentProcessId())) + u"-" +
                        Utf8ToString(std::to_string(++counter)) + u".log";
     DeleteFileW(WidePtr(log));
     TRunResult result = RunProgram(BinFolder() + u"uInstaller.exe",
-                                   parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs);
+                                   parameters + u" /SUPPRESSMSGBOXES /LOG=\"" + log + u"\"", timeoutMs, directory);
     result.Log = ReadTextFile(log);
     DeleteFileW(WidePtr(log));
     return result;
@@ -72,6 +76,28 @@ String SourceFolder() {
     for (Char& c : path)
         if (c == u'/') c = u'\\';
     return IncludeTrailingPathDelimiter(path);
+}
+
+bool WaitUntilProgramsEnd(StringView fileName, DWORD timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        bool running = false;
+        // The snapshot fails with INVALID_HANDLE_VALUE, as files do.
+        TUniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        if (snapshot && Process32FirstW(snapshot.Get(), &entry)) {
+            do running = running || SameText(FromWide(entry.szExeFile), fileName);
+            while (Process32NextW(snapshot.Get(), &entry));
+        }
+        if (!running) return true;
+        if (GetTickCount64() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+}
+
+std::optional<TRegistryKey> ProductEntry() {
+    return TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY);
 }
 
 void ForgetInstallation() {

@@ -2,11 +2,13 @@
 // Starting the built setup program and reading what it left behind.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/string.h"
 #include "platform/file_test_support.h"
+#include "platform/registry.h"
 
 namespace uinst::e2e {
 
@@ -19,14 +21,21 @@ struct TRunResult {
 String BinFolder();
 // Runs the program with the parameters (the log switch and /SUPPRESSMSGBOXES are added) and
 // waits for it while serving sent messages; fails the test after the time limit.
-TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs = 120000);
-TRunResult RunSetup(const String& parameters, DWORD timeoutMs = 120000);
+// The program starts in the given current folder, or in this program's when it is empty.
+TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs = 120000,
+                      const String& directory = String());
+TRunResult RunSetup(const String& parameters, DWORD timeoutMs = 120000, const String& directory = String());
+// Waits until no process of that file name runs (the uninstaller's copy in the temporary folder
+// goes on after the first one ended); false after the time limit.
+bool WaitUntilProgramsEnd(StringView fileName, DWORD timeoutMs = 120000);
 String ReadTextFile(const String& path);
 using test::TTempFolder;
 // Removes a folder of the system (a profile, a start-menu folder) as the product does.
 void RemoveTree(const String& folder);
 // The source tree as the Windows program sees it (Wine's Z: drive), with a trailing backslash.
 String SourceFolder();
+// The demo product's entry in the list of installed programs, opened for reading.
+std::optional<TRegistryKey> ProductEntry();
 // Removes the demo product's entry from the list of installed programs and its shortcuts.
 void ForgetInstallation();
 bool Contains(const String& text, StringView part);

@@ -21,10 +21,6 @@ std::vector<uint8_t> DemoFile(StringView relative) {
     return ReadFileBytes(SourceFolder() + u"demo\\" + String(relative));
 }
 
-std::optional<TRegistryKey> ProductKey() {
-    return TRegistryKey::Open(HKEY_LOCAL_MACHINE, String(kUninstallKeyPrefix) + u"ORVO", KEY_READ | KEY_WOW64_32KEY);
-}
-
 void LoadUninstallList(const String& dest, TORLIniFile& ini) {
     TSetupPackageReader data(dest + u"Uninstall.dat");
     std::unique_ptr<TMemoryStream> stream;
@@ -56,7 +52,7 @@ TEST(Install, FreshSilentInstallationIntoAFolderWithSpaces) {
     EXPECT_EQ(list.ReadString(u"Uninstall", u"6", u""), u"Uninstall.exe");
 
     // The entry in the list of installed programs, with its ten values.
-    auto key = ProductKey();
+    auto key = ProductEntry();
     ASSERT_TRUE(key.has_value());
     EXPECT_EQ(key->ReadString(u"DisplayName"), u"ORVO");
     EXPECT_EQ(key->ReadString(u"UninstallString"), dest.Path() + u"Uninstall.exe");
@@ -90,7 +86,7 @@ TEST(Install, PortableInstallationLeavesNoRegistryEntry) {
     ForgetInstallation();
     const TRunResult run = RunSetup(u"/AUTO \"" + dest.Path() + u"\" /SILENT /PORTABLE");
     ASSERT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
-    EXPECT_FALSE(ProductKey().has_value());
+    EXPECT_FALSE(ProductEntry().has_value());
     TORLIniFile config(dest.Path() + u"ORVO.ini");
     EXPECT_EQ(config.ReadString(u"System", u"UserMode", u""), u"0");
     EXPECT_TRUE(FileExists(dest.Path() + u"Uninstall.dat"));
