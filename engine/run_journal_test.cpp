@@ -42,7 +42,8 @@ protected:
         Write(FDest + u"ORVO3.ini", "old config");
         TRegistryKey::DeleteTree(HKEY_CURRENT_USER, kTestKey);
         FLog = FTemp.Path() + u"run.log";
-        OpenRunLog(FLog);
+        String error;
+        OpenRunLog(FLog, error);
     }
     void TearDown() override {
         CloseRunLog();
@@ -52,7 +53,8 @@ protected:
     std::string LogText() {
         CloseRunLog();
         const std::string text = Read(FLog);
-        OpenRunLog(FLog);
+        String error;
+        OpenRunLog(FLog, error);
         return text;
     }
     static int Count(const std::string& text, const std::string& part) {
