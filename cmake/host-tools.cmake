@@ -1,12 +1,13 @@
 # The native tools that the Windows presets run at build time (the package tool packs the two
 # packages; further tools compile data into the program), built once in a native tree of their own.
+# Every directory that includes this file gets the tool paths; the tree is declared once.
+set(UINST_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
+set(IPK ${UINST_HOST_TOOLS}/bin/ipk)
+set(SKINC ${UINST_HOST_TOOLS}/bin/skinc)
 if(TARGET host_tools)
     return()
 endif()
 include(ExternalProject)
-set(UINST_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
-set(IPK ${UINST_HOST_TOOLS}/bin/ipk)
-set(SKINC ${UINST_HOST_TOOLS}/bin/skinc)
 set(UINST_HOST_TOOL_TARGETS ipk skinc)
 set(UINST_HOST_TOOL_BYPRODUCTS ${IPK} ${SKINC})
 ExternalProject_Add(host_tools

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/format.h"
@@ -29,6 +30,7 @@
 namespace uinst {
 
 TWizardRunner WizardRunner;
+TStartupIndicator StartupIndicator;
 
 namespace {
 
@@ -136,7 +138,18 @@ int RunJob(const String& params) {
     if (!Seams().IsUserAdmin())
         throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
 
+    std::function<void()> stopIndicator;
+    if (StartupIndicator && !(TORLCommandLineProcessor::HasSwitch(params, Switches::kAuto) &&
+                              TORLCommandLineProcessor::HasSwitch(params, Switches::kSilent)))
+        stopIndicator = StartupIndicator();
+    struct TStop {
+        std::function<void()>& Stop;
+        ~TStop() {
+            if (Stop) std::exchange(Stop, nullptr)();
+        }
+    } stop{stopIndicator};
     auto installer = std::make_unique<TInstaller>(params);
+    if (stopIndicator) std::exchange(stopIndicator, nullptr)();
     RunLogLine(String(u"Mode: ") + (installer->Mode() == imInstall ? u"install" : u"uninstall"));
 
     if (installer->Mode() == imUninstall) {
@@ -193,6 +206,7 @@ int RunSetup() {
     SetLocalizationWindowNotifier([] { SendToProcessWindows(WM_ORL_LOCALIZATIONCHANGED); });
     const String params = TORLCommandLineProcessor::ParamsLine();
     SuppressMessageBoxes(TORLCommandLineProcessor::HasSwitch(params, kSuppressSwitch));
+    InstallFaultSeamsFromEnvironment();
     String logFile;
     if (TORLCommandLineProcessor::HasSwitch(params, kLogSwitch, logFile) && !logFile.empty()) {
         // Asked for a log that cannot be written: an unattended run would leave no trace at all.
@@ -202,7 +216,6 @@ int RunSetup() {
             return kExitFailure;
         }
     }
-    InstallFaultSeamsFromEnvironment();
     RunLogLine(u"Command line: " + params);
 
     int exitCode = kExitFailure;

@@ -17,6 +17,11 @@ inline constexpr int kExitCancelled = 2;
 using TWizardRunner = std::function<int()>;
 extern TWizardRunner WizardRunner;
 
+// A small window that shows the program is busy while the packages open; started before the
+// installer is created (not for silent runs) and stopped when the returned function is called.
+using TStartupIndicator = std::function<std::function<void()>()>;
+extern TStartupIndicator StartupIndicator;
+
 // Runs the whole program for the process command line; returns the exit code.
 int RunSetup();
 

@@ -96,6 +96,8 @@ void TInstaller::ParseCommandLine(const String& commandLine) {
         FOptions = {ioAuto};
         if (autoValue.empty()) autoValue = FProductInfo->GetDefaultPath();
         SetDestPath(autoValue);
+        // A folder given on the command line that cannot be used ends the run before anything else.
+        if (!FDestPathError.empty()) throw EInstallerInstallError(FDestPathError);
         if (P::HasSwitch(commandLine, Switches::kNoBackup)) FOptions.Include(ioNoBackup);
         if (P::HasSwitch(commandLine, Switches::kRun)) FOptions.Include(ioRun);
         if (P::HasSwitch(commandLine, Switches::kUpdate)) {
@@ -141,26 +143,27 @@ String TInstaller::CommonText(StringView key, StringView fallback) const {
 }
 
 void TInstaller::SetDestPath(const String& path) {
-    if (path == FDestPath) return;
+    if (path == FDestPath && FDestPathError.empty()) return;
     // Files, the uninstaller, the configuration and the registry entry all take their paths from
-    // here: one full, normalised form, whatever way the folder was typed.
+    // here: one full, normalised form, whatever way the folder was typed. A folder that cannot be
+    // used leaves no destination (a page may be half way through typing it); starting says why.
     String full;
+    FDestPathError.clear();
     if (!path.empty()) {
         String badName;
-        if (!NormalizeFolderPath(path, GetCurrentFolder(), full, badName)) {
-            if (badName.empty())
-                throw EInstallerInstallError(Format(
-                    CommonText(
-                        u"E11",
-                        u"The folder \"%s\" cannot be used: it is not a full path of a drive or a network share."),
-                    {path}));
-            throw EInstallerInstallError(
-                Format(CommonText(u"E10",
-                                  u"The folder \"%s\" cannot be used: the name \"%s\" ends with a dot or a blank, or "
-                                  u"holds a character that names cannot hold."),
-                       {path, badName}));
+        if (NormalizeFolderPath(path, GetCurrentFolder(), full, badName)) {
+            full = ExpandShortNames(full);
+        } else if (badName.empty()) {
+            FDestPathError = Format(
+                CommonText(u"E11",
+                           u"The folder \"%s\" cannot be used: it is not a full path of a drive or a network share."),
+                {path});
+        } else {
+            FDestPathError = Format(CommonText(u"E10",
+                                               u"The folder \"%s\" cannot be used: the name \"%s\" ends with a dot or "
+                                               u"a blank, or holds a character that names cannot hold."),
+                                    {path, badName});
         }
-        full = ExpandShortNames(full);
     }
     FDestPath = full;
     FProductInfo->Load();
@@ -203,6 +206,7 @@ void TInstaller::SetOptions(TInstallerOptions options) {
 
 void TInstaller::Start(bool wait) {
     if (FState != isIdle) return;
+    if (!FDestPathError.empty()) throw EInstallerInstallError(FDestPathError);
     if (FDestPath.empty()) throw EInstallerInstallError(u"DestPath is empty");
     // An installation here would be backed up from, and later removed from, a folder that is not
     // its own: refuse before anything is written.

@@ -30,9 +30,12 @@ public:
     TInstaller& operator=(const TInstaller&) = delete;
 
     // The folder made full and normalised, with one trailing backslash (an empty path stays
-    // empty); a name that the file system would store differently raises EInstallerInstallError.
+    // empty). A folder that cannot be used (a name the file system would store differently, a
+    // relative path without a current folder) leaves the destination empty and DestPathError
+    // saying why; Start raises that text.
     void SetDestPath(const String& path);
     const String& DestPath() const { return FDestPath; }
+    const String& DestPathError() const { return FDestPathError; }
     bool HasOption(int option) const;
     void SetOption(TInstallerOption option, bool value);
     void SetOptions(TInstallerOptions options);
@@ -77,6 +80,7 @@ private:
 
     std::unique_ptr<TORLIniFile> FSettings;
     String FDestPath;
+    String FDestPathError;
     TORLStringList FLog;
     std::unique_ptr<TInstallerExtractHelper> FExtractHelper;
     std::unique_ptr<TMessageWindow> FWindow;

@@ -113,20 +113,30 @@ TEST(InstallerDestination, EveryWayOfWritingAFolderGivesOneFullPath) {
         EXPECT_EQ(MakeInstaller(u"/AUTO=..\\ORVO")->DestPath(),
                   ExtractFilePath(ExcludeTrailingPathDelimiter(folder.Path())) + u"ORVO\\");
     }
-    // Names that Windows would store differently are refused with the language's text, before a
-    // language is chosen too (English then), and the destination stays as it was.
+    // Names that Windows would store differently: from the command line the run ends at once, with
+    // the language's text (English, before a language is chosen).
     EXPECT_EQ(RefusalOf(u"/AUTO=\"C:\\Games.\\ORVO\" /SILENT"), u"Refused C:\\Games.\\ORVO: Games.");
     EXPECT_EQ(RefusalOf(u"/AUTO=\\\\server").rfind(u"The folder \"\\\\server\" cannot be used", 0), 0u);
+    // A page may pass such a folder half typed: no destination then, and starting says why.
+    UseTestProduct([](TTestProduct& p) { p.InstalledVersion = 4000; });
     auto installer = MakeInstaller(u"/AUTO=C:\\X");
+    ASSERT_TRUE(installer->HasOption(ioUpdate));
     installer->Resources().LoadLanguageFile(u"English.lng");
+    Product().InstalledVersion = 0;  // what an empty destination reads
+    installer->SetDestPath(u"C:\\Games\\ORVO \\Player");
+    EXPECT_EQ(installer->DestPath(), u"");
+    EXPECT_EQ(installer->DestPathError(), u"Refused C:\\Games\\ORVO \\Player: ORVO ");
+    EXPECT_FALSE(installer->HasOption(ioUpdate));
     try {
-        installer->SetDestPath(u"C:\\Games\\ORVO \\Player");
-        FAIL() << "a name ending with a blank must be refused";
+        installer->Start(true);
+        FAIL() << "a refused destination must not start";
     } catch (const EInstallerInstallError& e) {
         EXPECT_EQ(e.Message(), u"Refused C:\\Games\\ORVO \\Player: ORVO ");
     }
-    EXPECT_THROW(installer->SetDestPath(u"C:\\a|b"), EInstallerInstallError);
-    EXPECT_EQ(installer->DestPath(), u"C:\\X\\");
+    EXPECT_EQ(installer->State(), isIdle);
+    installer->SetDestPath(u"C:\\Games\\ORVO\\Player");
+    EXPECT_EQ(installer->DestPath(), u"C:\\Games\\ORVO\\Player\\");
+    EXPECT_EQ(installer->DestPathError(), u"");
 }
 
 TEST(InstallerDestination, ProgramFilesClearsPortable) {

@@ -13,6 +13,7 @@
 #include "platform/handles.h"
 #include "platform/message_window.h"
 #include "platform/os_error.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/seams.h"
 
@@ -22,7 +23,6 @@ namespace {
 
 constexpr char16_t kHeader[] = u"uInstaller journal 1";
 constexpr char16_t kStagingName[] = u"staged\\";
-constexpr DWORD kHelperUndoWaitMs = 120000;
 
 TRunJournal* gActive = nullptr;
 
@@ -230,6 +230,33 @@ void SnapshotKey(HKEY key, const String& relative, std::vector<String>& out) {
         if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, sub.Put()) == ERROR_SUCCESS)
             SnapshotKey(sub.Get(), relative.empty() ? child : relative + u"\\" + child, out);
     }
+}
+
+// The journal lies beside the installation, where whoever may write the folder may write it
+// too: a rollback only ever runs or registers files of the installation folder itself, and only
+// restores entries of the list of installed programs.
+constexpr DWORD kHelperUndoWaitMs = 5 * 60 * 1000;
+
+bool InsideFolder(const String& path, const String& folder) {
+    const String full = GetFullPath(path);
+    const String base = IncludeTrailingPathDelimiter(GetFullPath(folder));
+    return !full.empty() && base.size() > 1 && full.size() > base.size() &&
+           SameText(StringView(full).substr(0, base.size()), base);
+}
+
+// The program of a command line: its first word, quoted or not.
+String ProgramOf(const String& commandLine) {
+    if (!commandLine.empty() && commandLine[0] == u'"') {
+        const size_t end = commandLine.find(u'"', 1);
+        return end == String::npos ? String() : commandLine.substr(1, end - 1);
+    }
+    return commandLine.substr(0, commandLine.find(u' '));
+}
+
+bool IsUninstallEntryKey(const String& path) {
+    constexpr StringView kPrefix = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    return path.size() > kPrefix.size() && SameText(StringView(path).substr(0, kPrefix.size()), kPrefix) &&
+           path.find(u"..") == String::npos;
 }
 
 HKEY RootOf(StringView text) {
@@ -451,20 +478,28 @@ void TRunJournal::Rollback() {
             const String path = field(3);
             const bool existed = field(4) == u"1";
             const REGSAM view = static_cast<REGSAM>(std::strtoul(StringToUtf8(field(2)).c_str(), nullptr, 10));
-            if (RestoreKey(RootOf(field(1)), view, path, existed, r, 5))
+            const HKEY root = RootOf(field(1));
+            if (!IsUninstallEntryKey(path) || (root != HKEY_LOCAL_MACHINE && root != HKEY_CURRENT_USER))
+                failed = u"refused to restore the registry key " + path + u": not an entry of installed programs";
+            else if (RestoreKey(root, view, path, existed, r, 5))
                 done = (existed ? u"restored the registry key " : u"removed the registry key ") + path;
             else
                 failed = u"cannot restore the registry key " + path;
         } else if (kind == u"dll") {
-            if (FileExists(field(1))) RegisterLibrary(field(1));
-            done = u"registered " + field(1) + u" again";
+            if (!InsideFolder(field(1), FDestPath)) {
+                failed = u"refused to register " + field(1) + u": not a file of the installation folder";
+            } else {
+                if (FileExists(field(1))) RegisterLibrary(field(1));
+                done = u"registered " + field(1) + u" again";
+            }
         } else if (kind == u"helper") {
-            // The helper undoes its own work; one that never ends is not waited for forever.
-            TUniqueHandle process = Seams().StartProcess(field(1));
-            if (process && WaitWithMessages(process.Get(), kHelperUndoWaitMs))
+            if (!InsideFolder(ProgramOf(field(1)), FDestPath)) {
+                failed = u"refused to run " + field(1) + u": not a program of the installation folder";
+            } else {
+                const TUniqueHandle process = StartProcess(field(1));
+                if (process) WaitWithMessages(process.Get(), kHelperUndoWaitMs);
                 done = u"ran " + field(1);
-            else
-                done = u"started " + field(1) + (process ? u" (still running)" : u" (it did not start)");
+            }
         } else {
             continue;  // a record of a later version: nothing this one can undo
         }

@@ -16,7 +16,7 @@
 namespace uinst {
 namespace {
 
-constexpr char16_t kTestKey[] = u"Software\\uInstaller tests\\Journal";
+constexpr char16_t kTestKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\uInstaller journal test";
 
 void Write(const String& path, const std::string& text) {
     WriteFileBytes(path, text.data(), text.size());
@@ -141,6 +141,30 @@ TEST_F(RunJournal, RollbackUndoesEveryKindOfChange) {
     const std::string log = LogText();
     EXPECT_EQ(Count(log, "Rollback: "), 10) << log;
     EXPECT_EQ(Count(log, "Rollback: cannot"), 0) << log;
+}
+
+// The journal lies where whoever may write the installation folder may write it: a rollback runs
+// and registers only files of that folder, and restores only entries of installed programs.
+TEST_F(RunJournal, ARollbackRunsNothingOutsideTheInstallationAndTouchesNoOtherRegistryKey) {
+    const String marker = FTemp.Path() + u"ran.txt";
+    const String foreignKey = u"Software\\uInstaller tests\\Foreign";
+    TRegistryKey::Create(HKEY_CURRENT_USER, foreignKey).WriteString(u"Value", u"kept");
+    {
+        auto journal = TRunJournal::Begin(FDest);
+        journal->HelperIntegrating(u"\"C:\\windows\\system32\\cmd.exe\" /c echo x> \"" + marker + u"\"");
+        journal->HelperIntegrating(u"\"" + FDest + u"..\\cmd.exe\" /c echo x");
+        journal->LibraryUnregistering(u"C:\\windows\\system32\\shell32.dll");
+        journal->RegistryKeyChanging(HKEY_CURRENT_USER, 0, foreignKey);
+        TRegistryKey::Create(HKEY_CURRENT_USER, foreignKey).WriteString(u"Value", u"changed");
+        journal->Rollback();
+    }
+    EXPECT_FALSE(FileExists(marker));
+    auto key = TRegistryKey::Open(HKEY_CURRENT_USER, foreignKey);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->ReadString(u"Value").value_or(u"-"), u"changed");
+    const std::string log = LogText();
+    EXPECT_EQ(Count(log, "Rollback: refused"), 4) << log;
+    TRegistryKey::DeleteTree(HKEY_CURRENT_USER, u"Software\\uInstaller tests");
 }
 
 TEST_F(RunJournal, CommitKeepsTheChangesAndRemovesWhatWasSetAside) {

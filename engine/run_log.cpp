@@ -30,9 +30,9 @@ bool OpenRunLog(const String& fileName, String& error) {
     } else if (ForceFolders(ExtractFilePath(full), code)) {
         gFile.Reset(CreateFileW(WidePtr(LongPathName(full)), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!gFile.Valid()) code = GetLastError();
+        if (!gFile) code = GetLastError();
     }
-    if (gFile.Valid()) return true;
+    if (gFile) return true;
     error = SysErrorMessage(code == ERROR_SUCCESS ? ERROR_INVALID_NAME : code);
     return false;
 }

@@ -16,8 +16,8 @@
 #include "engine/run_journal.h"
 #include "formats/ini_file.h"
 #include "package/setup_package.h"
-#include "platform/handles.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 
 namespace uinst {
 

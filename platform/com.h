@@ -37,6 +37,8 @@ template <typename I>
 class TComPtr {
 public:
     TComPtr() = default;
+    // Takes over a reference that a function returned.
+    explicit TComPtr(I* adopted) : FPtr(adopted) {}
     ~TComPtr() { Reset(); }
     TComPtr(const TComPtr&) = delete;
     TComPtr& operator=(const TComPtr&) = delete;

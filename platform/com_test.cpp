@@ -64,9 +64,8 @@ TEST(ComPtr, ReleasesOnceWhenResetMovedOrDestroyed) {
     EXPECT_EQ(object.References, 0u);
 
     object.References = 1;
-    TComPtr<IUnknown> pointer;
-    *pointer.Put() = &object;
-    pointer.PutVoid();  // a fresh out parameter gives up what was held
+    TComPtr<IUnknown> pointer(&object);  // adopts the reference it was handed
+    pointer.PutVoid();                   // a fresh out parameter gives up what was held
     EXPECT_EQ(object.References, 0u);
     EXPECT_FALSE(pointer);
 }

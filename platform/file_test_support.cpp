@@ -15,30 +15,31 @@ namespace uinst::test {
 
 namespace {
 
-// Removes what the folder (a long name ending with a backslash) holds, then the folder itself.
+// Removes what the folder (a full path ending with a backslash) holds, then the folder itself.
 void RemoveTree(const String& folder) {
     {
         WIN32_FIND_DATAW data;
-        TUniqueFind find(FindFirstFileW(WidePtr(folder + u"*"), &data));
+        TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(folder + u"*")), &data));
         if (find) {
             do {
                 const String name = FromWide(data.cFileName);
                 if (name == u"." || name == u"..") continue;
                 const String path = folder + name;
+                const String longPath = LongPathName(path);
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                    SetFileAttributesW(WidePtr(path), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+                    SetFileAttributesW(WidePtr(longPath), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
                 if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW(WidePtr(path));
+                    DeleteFileW(WidePtr(longPath));
                 else if (IsLink(data.dwFileAttributes))
-                    RemoveDirectoryW(WidePtr(path));
+                    RemoveDirectoryW(WidePtr(longPath));
                 else
                     RemoveTree(path + u"\\");
             } while (FindNextFileW(find.Get(), &data));
         }
     }
-    // A program that has the folder open (Wine's menu builder, started for new shortcuts, works
-    // in it for a moment) keeps it until it lets go.
-    for (int i = 0; i < 20 && !RemoveDirectoryW(WidePtr(folder)) && GetLastError() == ERROR_SHARING_VIOLATION; ++i)
+    // A program that still has the folder open (as its current folder, say) keeps it for a moment.
+    const String longFolder = LongPathName(folder);
+    for (int i = 0; i < 20 && !RemoveDirectoryW(WidePtr(longFolder)) && GetLastError() == ERROR_SHARING_VIOLATION; ++i)
         Sleep(50);
 }
 
@@ -64,14 +65,14 @@ bool RemoveTempTree(const String& folder) {
         return false;
     // The shell's folder deletion cannot take names past MAX_PATH and then goes on with the
     // current folder instead; long names have no such limit.
-    const String longFolder = u"\\\\?\\" + full;
+    const String longFolder = LongPathName(full);
     const DWORD attributes = GetFileAttributesW(WidePtr(longFolder));
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (IsLink(attributes))
         RemoveDirectoryW(WidePtr(longFolder));
     else
-        RemoveTree(longFolder);
+        RemoveTree(full);
     return GetFileAttributesW(WidePtr(longFolder)) == INVALID_FILE_ATTRIBUTES;
 }
 

@@ -15,8 +15,11 @@ TUniqueHandle StartProcess(const String& commandLine, const TProcessOptions& opt
                         nullptr, options.InheritHandles, 0, nullptr,
                         options.Directory.empty() ? nullptr : WidePtr(options.Directory), &si, &pi))
         return TUniqueHandle();
-    const TUniqueHandle thread(pi.hThread);
-    return TUniqueHandle(pi.hProcess);
+    // Wine starts a host (non-Windows) program without handles and may leave other values in
+    // their places: only handles that are what they should be are kept and closed, so that a
+    // stray value never closes a handle of ours (once it was the standard output).
+    const TUniqueHandle thread(GetThreadId(pi.hThread) != 0 ? pi.hThread : nullptr);
+    return TUniqueHandle(GetProcessId(pi.hProcess) != 0 ? pi.hProcess : nullptr);
 }
 
 }  // namespace uinst

@@ -10,8 +10,8 @@ struct TProcessOptions {
     String Application;
     // Only a program of our own may share our handles: a helper has no business with our files.
     bool InheritHandles = false;
-    // The new process's current folder; empty: ours.
-    String Directory;
+    // The current folder of the new process; this process's own when empty.
+    String Directory = String();
 };
 
 // Starts the command line as a new process of the same user, its window shown normally. Returns

@@ -90,6 +90,21 @@ void KeepWindowException(std::exception_ptr error) {
     if (!PendingError) PendingError = std::move(error);
 }
 
+bool DialogMessage(HWND window, MSG* msg) {
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && msg->hwnd &&
+        (GetWindowLongW(msg->hwnd, GWL_STYLE) & (ES_READONLY | ES_MULTILINE)) == (ES_READONLY | ES_MULTILINE) &&
+        IsChild(window, msg->hwnd)) {
+        wchar_t name[32] = {};
+        GetClassNameW(msg->hwnd, name, 32);
+        if (lstrcmpiW(name, L"Edit") == 0 || lstrcmpiW(name, L"RichEdit20W") == 0) {
+            const bool back = GetKeyState(VK_SHIFT) < 0;
+            if (HWND next = GetNextDlgTabItem(window, msg->hwnd, back)) SetFocus(next);
+            return true;
+        }
+    }
+    return IsDialogMessageW(window, msg) != FALSE;
+}
+
 void RunModalLoop(HWND window) {
     MSG msg;
     while (IsWindow(window)) {
@@ -98,7 +113,7 @@ void RunModalLoop(HWND window) {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!IsWindow(window) || !IsDialogMessageW(window, &msg)) {
+        if (!IsWindow(window) || !DialogMessage(window, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -44,6 +44,10 @@ bool HasWindowException();
 // Keeps an exception for the message loop; used by callbacks that the system calls.
 void KeepWindowException(std::exception_ptr error);
 
+// IsDialogMessage for the window, with one addition: Tab also leaves read-only text viewers,
+// which keep Tab for themselves otherwise.
+bool DialogMessage(HWND window, MSG* msg);
+
 // Runs the message loop until the window is destroyed (or WM_QUIT arrives), with the keyboard
 // handling of dialogs (Tab, Enter, Escape) for the given window.
 void RunModalLoop(HWND window);

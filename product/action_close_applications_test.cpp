@@ -22,29 +22,33 @@ LRESULT CALLBACK StayOpenWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return 0;
 }
 
-// A library window that refuses to close, on a thread of its own.
-class TStayingOpenWindow {
+// Top-level windows of one class on a thread of their own, as another program has them.
+// DefWindowProcW closes on WM_CLOSE; StayOpenWindowProc refuses.
+class TOtherProgramWindows {
 public:
-    TStayingOpenWindow() {
-        FThread = std::thread([this] {
+    TOtherProgramWindows(const wchar_t* className, const wchar_t* title, int count, WNDPROC procedure) {
+        FThread = std::thread([=, this] {
             WNDCLASSW wc{};
-            wc.lpfnWndProc = StayOpenWindowProc;
+            wc.lpfnWndProc = procedure;
             wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TORVOLibMainForm";
+            wc.lpszClassName = className;
             RegisterClassW(&wc);
-            HWND w = CreateWindowExW(0, L"TORVOLibMainForm", L"Library", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                     wc.hInstance, nullptr);
+            std::vector<HWND> windows;
+            for (int i = 0; i < count; ++i)
+                windows.push_back(CreateWindowExW(0, className, title, WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                                  wc.hInstance, nullptr));
             FReady = true;
             MSG msg;
             while (!FStop) {
                 while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
                 Sleep(5);
             }
-            DestroyWindow(w);
+            for (HWND window : windows)
+                if (IsWindow(window)) DestroyWindow(window);
         });
         while (!FReady) Sleep(1);
     }
-    ~TStayingOpenWindow() {
+    ~TOtherProgramWindows() {
         FStop = true;
         FThread.join();
     }
@@ -53,6 +57,41 @@ private:
     std::thread FThread;
     std::atomic<bool> FReady{false}, FStop{false};
 };
+
+void UseCloseApplicationsOnly() {
+    UseTestProduct([](TTestProduct& p) {
+        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
+    });
+}
+
+TEST(CloseApplications, ClosesOneWindowOfEachClassPerPass) {
+    uint32_t slept = 0;  // the pause between passes is 2 s, slept in slices
+    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([&](uint32_t ms) { slept += ms; }));
+    UseCloseApplicationsOnly();
+    {
+        auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+        installer->Start(true);
+        EXPECT_FALSE(installer->HasErrors());
+        EXPECT_EQ(slept, 2000u);  // nothing runs: one pass
+    }
+    slept = 0;
+    TOtherProgramWindows players(L"TORVOMainForm", L"ORVO", 2, DefWindowProcW);
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    installer->Start(true);
+    EXPECT_FALSE(installer->HasErrors());
+    EXPECT_EQ(slept, 6000u);  // one window per pass, then a pass that finds none
+    EXPECT_EQ(FindWindowW(L"TORVOMainForm", nullptr), nullptr);
+}
+
+TEST(CloseApplications, ASilentRunGivesUpOnAProgramThatStaysOpen) {
+    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([](uint32_t) {}));
+    UseCloseApplicationsOnly();
+    TOtherProgramWindows library(L"TORVOLibMainForm", L"Library", 1, StayOpenWindowProc);
+    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
+    installer->Start(true);
+    ASSERT_EQ(installer->Log().Count(), 1);
+    EXPECT_EQ(installer->Log()[0].rfind(u"Still running: Library (TORVOLibMainForm)\r\n", 0), 0u);
+}
 
 TEST(CloseApplications, ACancelledRunStopsInThePauseAndAsksNothing) {
     InitializeMainThreadCalls();
@@ -71,10 +110,8 @@ TEST(CloseApplications, ACancelledRunStopsInThePauseAndAsksNothing) {
                                                   ++boxes;
                                                   return IDRETRY;
                                               }));
-    UseTestProduct([](TTestProduct& p) {
-        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
-    });
-    TStayingOpenWindow window;
+    UseCloseApplicationsOnly();
+    TOtherProgramWindows library(L"TORVOLibMainForm", L"Library", 1, StayOpenWindowProc);
     auto installer = MakeInstaller(u"/AUTO=C:\\X");  // with a window: it would ask after ~30 s
     installer->Start(false);
     // Serve the worker's reports until it pauses after its first pass.

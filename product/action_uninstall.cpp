@@ -142,7 +142,7 @@ void TInstallerActionUninstallFiles::CheckFilesRemoved(const TORLStringList& fil
     }
     if (count == 0) return;
     if (count > 10) left += Format(u"\r\n(%d more)", {count - 10});
-    const String pattern = GetCommonText(u"E10");
+    const String pattern = GetCommonText(u"E12");
     throw EInstallerInstallError(
         Format(pattern.empty() ? u"Setup could not remove the file \"%s\"." : pattern, {left}));
 }

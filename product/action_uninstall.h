@@ -38,7 +38,7 @@ public:
     // without duplicates (case ignored). Entries that are absolute, climb out with "..", or lead
     // through a link are left out: the list cannot make setup delete anything elsewhere.
     TORLStringList CollectFiles();
-    // Raises the "E10" error naming the listed files (other than the uninstaller's own two) that
+    // Raises the "E12" error naming the listed files (other than the uninstaller's own two) that
     // are still there: a removal that leaves them behind has failed.
     void CheckFilesRemoved(const TORLStringList& files);
     // Every folder below the installation folder (inner ones first) to be removed when empty,

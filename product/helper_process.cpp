@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/seams.h"
-#include "platform/files.h"
 
 namespace uinst {
 

@@ -49,10 +49,14 @@ int TProductInfoORVO::GetInstalledVersion() {
 void TProductInfoORVO::Load() {
     const String dest = Installer->DestPath();
     String fileName;
-    if (FileExists(dest + u"ORVO.ini"))
-        fileName = dest + u"ORVO.ini";
-    else if (FileExists(dest + u"ORVO3.ini"))
-        fileName = dest + u"ORVO3.ini";
+    // No destination (none chosen, or one that cannot be used): nothing is installed there; a
+    // relative "ORVO.ini" would name the current folder's.
+    if (!dest.empty()) {
+        if (FileExists(dest + u"ORVO.ini"))
+            fileName = dest + u"ORVO.ini";
+        else if (FileExists(dest + u"ORVO3.ini"))
+            fileName = dest + u"ORVO3.ini";
+    }
     FConfig->Clear();
     if (!fileName.empty()) FConfig->LoadFromFile(fileName);
     Installer->Settings().WriteSectionText(u"Integration", FConfig->ReadSectionText(u"Integration"));

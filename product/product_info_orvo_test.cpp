@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "engine/engine_test_support.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
 #include "platform/seams.h"
-#include "product/action_close_applications.h"
 #include "product/product_info_orvo.h"
 
 namespace uinst {
@@ -110,95 +106,6 @@ TEST(VersionText, ThousandsDotAndTwoDigits) {
     EXPECT_EQ(VersionIdText(5030), u"5.03");
     EXPECT_EQ(VersionIdText(4000), u"4.00");
     EXPECT_EQ(VersionIdText(0), u"0.00");
-}
-
-// A top-level window of the player's class on a thread of its own.
-class TFakePlayer {
-public:
-    explicit TFakePlayer(int count) {
-        FThread = std::thread([this, count] {
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = DefWindowProcW;  // closes on WM_CLOSE
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TORVOMainForm";
-            RegisterClassW(&wc);
-            for (int i = 0; i < count; ++i)
-                CreateWindowExW(0, L"TORVOMainForm", L"ORVO", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-            FReady = true;
-            MSG msg;
-            while (!FStop) {
-                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-                Sleep(5);
-            }
-        });
-        while (!FReady) Sleep(1);
-    }
-    ~TFakePlayer() {
-        FStop = true;
-        FThread.join();
-    }
-
-private:
-    std::thread FThread;
-    std::atomic<bool> FReady{false}, FStop{false};
-};
-
-TEST(CloseApplications, ClosesOneWindowOfEachClassPerPass) {
-    uint32_t slept = 0;  // the pause between passes is 2 s, slept in slices
-    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([&](uint32_t ms) { slept += ms; }));
-    UseTestProduct([](TTestProduct& p) {
-        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
-    });
-    {
-        auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
-        installer->Start(true);
-        EXPECT_FALSE(installer->HasErrors());
-        EXPECT_EQ(slept, 2000u);  // nothing runs: one pass
-    }
-    slept = 0;
-    TFakePlayer players(2);
-    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
-    installer->Start(true);
-    EXPECT_FALSE(installer->HasErrors());
-    EXPECT_EQ(slept, 6000u);  // one window per pass, then a pass that finds none
-    EXPECT_EQ(FindWindowW(L"TORVOMainForm", nullptr), nullptr);
-}
-
-LRESULT CALLBACK IgnoreCloseWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    return m == WM_CLOSE ? 0 : DefWindowProcW(h, m, w, l);
-}
-
-TEST(CloseApplications, ASilentRunGivesUpOnAProgramThatStaysOpen) {
-    TSeamOverride sleep(Seams().Sleep, std::function<void(uint32_t)>([](uint32_t) {}));
-    UseTestProduct([](TTestProduct& p) {
-        p.Classes = {ActionClassOf<TInstallerActionCloseApplications>(u"TInstallerActionCloseApplications")};
-    });
-    // A window that ignores WM_CLOSE.
-    std::atomic<bool> ready{false}, stop{false};
-    std::thread stubborn([&] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IgnoreCloseWindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TORVOLibMainForm";
-        RegisterClassW(&wc);
-        HWND w = CreateWindowExW(0, L"TORVOLibMainForm", L"Library", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
-        ready = true;
-        MSG msg;
-        while (!stop) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-            Sleep(5);
-        }
-        DestroyWindow(w);
-    });
-    while (!ready) Sleep(1);
-    auto installer = MakeInstaller(u"/AUTO=C:\\X /SILENT");
-    installer->Start(true);
-    stop = true;
-    stubborn.join();
-    ASSERT_EQ(installer->Log().Count(), 1);
-    EXPECT_EQ(installer->Log()[0].rfind(u"Still running: Library (TORVOLibMainForm)\r\n", 0), 0u);
 }
 
 }  // namespace

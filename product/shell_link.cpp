@@ -6,9 +6,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "platform/com.h"
-#include <utility>
 #include "base/paths.h"
+#include "platform/com.h"
 #include "platform/files.h"
 
 namespace uinst {

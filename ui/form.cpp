@@ -11,6 +11,7 @@
 #include "ui/image.h"
 #include "ui/pages/install_page.h"
 #include "ui/palette.h"
+#include "ui/skin.h"
 
 namespace uinst {
 
@@ -35,6 +36,7 @@ TInstallerForm::TInstallerForm(UINT dpi) {
     FHeader = LoadPackageImage(u"header.png");
     FHeaderDark = LoadPackageImage(u"header_dark.png");
     CreateHandle(kFormClass, kExStyle, String(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr);
+    ApplyTitleBarScheme(Handle(), WizardPalette().Dark);
     FScale = TScale(dpi ? dpi : WindowDpi(Handle()));
     FFonts.SetDpi(FScale.Dpi());
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -74,7 +76,7 @@ TInstallerForm::~TInstallerForm() {
 void TInstallerForm::Show() {
     ShowWindow(Handle(), SW_SHOW);
     SetForegroundWindow(Handle());
-    if (!GetFocus() && IsWindowEnabled(FNext)) SetFocus(FNext);
+    FocusNextIfNone();
 }
 
 void TInstallerForm::CreatePages() {
@@ -168,11 +170,16 @@ void TInstallerForm::SetActivePage(TInstallerCustomPage* page) {
         page->Shown();
     }
     UpdateButtons();
+    FocusNextIfNone();
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TInstallerForm::FocusNextIfNone() {
+    // No control of the window has the focus (the window itself, or a control now hidden).
     HWND focus = GetFocus();
     if ((!focus || !IsWindowVisible(focus) || !IsChild(Handle(), focus)) && IsWindowEnabled(FNext) &&
         IsWindowVisible(FNext))
         SetFocus(FNext);
-    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TInstallerForm::UpdateButtons() {
@@ -276,7 +283,7 @@ void TInstallerForm::PumpMessagesDuringNotification() {
             break;
         }
         HWND form = CurrentForm ? CurrentForm->Handle() : nullptr;
-        if (!form || !IsDialogMessageW(form, &msg)) {
+        if (!form || !DialogMessage(form, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -386,13 +393,21 @@ LRESULT TInstallerForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             ChangeDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_SETTINGCHANGE:
-            if (lParam && lstrcmpW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0) {
-                UpdateWizardColors();
-                RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
-            }
+            if (lParam && lstrcmpW(reinterpret_cast<const wchar_t*>(lParam), L"ImmersiveColorSet") == 0)
+                SchemeChanged();
             break;
     }
     return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TInstallerForm::SchemeChanged() {
+    const bool wasDark = WizardPalette().Dark;
+    UpdateWizardColors();
+    if (WizardPalette().Dark == wasDark) return;
+    // Pictures keep the scheme they were made in; the header image is chosen at every paint.
+    ApplyTitleBarScheme(Handle(), WizardPalette().Dark);
+    for (int i = 0; i < FPages.Count(); ++i) FPages.Items(i)->SkinChanged();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE | RDW_FRAME);
 }
 
 int RunWizard() {

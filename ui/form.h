@@ -67,6 +67,9 @@ private:
     void PaintStrip(HDC dc);
     String CommonText(StringView key) const;
     void RequestClose();
+    void FocusNextIfNone();
+    // A new colour scheme: palette and skin again, every page's controls recoloured, repainted.
+    void SchemeChanged();
 
     TScale FScale;
     TFontCache FFonts;

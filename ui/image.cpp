@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/installer_errors.h"
+#include "platform/com.h"
 #include "platform/os_error.h"
 
 namespace uinst {
@@ -28,11 +29,6 @@ void StartGdiPlus() {
     if (!started) throw EInstallerGeneralError(u"The picture decoder (GDI+) cannot be started.");
 }
 
-struct TComRelease {
-    void operator()(IUnknown* p) const {
-        if (p) p->Release();
-    }
-};
 struct TGpImageRelease {
     void operator()(Gdiplus::GpImage* p) const {
         if (p) Gp::GdipDisposeImage(p);
@@ -46,11 +42,10 @@ const CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 
 std::unique_ptr<TImage> TImage::FromBytes(const void* data, size_t size) {
     StartGdiPlus();
     if (size > 0x7FFFFFFF) throw EInstallerGeneralError(u"The picture is too large.");
-    std::unique_ptr<IStream, TComRelease> stream(
-        SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size)));
+    const TComPtr<IStream> stream(SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size)));
     if (!stream) throw EInstallerGeneralError(u"Not enough memory for a picture.");
     Gdiplus::GpBitmap* raw = nullptr;
-    if (Gp::GdipCreateBitmapFromStream(stream.get(), &raw) != Gdiplus::Ok || !raw)
+    if (Gp::GdipCreateBitmapFromStream(stream.Get(), &raw) != Gdiplus::Ok || !raw)
         throw EInstallerGeneralError(u"The picture cannot be read.");
     std::unique_ptr<Gdiplus::GpImage, TGpImageRelease> bitmap(raw);
     UINT width = 0, height = 0;

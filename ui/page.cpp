@@ -11,6 +11,9 @@
 #include "formats/ini_file.h"
 #include "platform/handles.h"
 #include "platform/seams.h"
+#include "ui/controls/formatted_label.h"
+#include "ui/controls/links.h"
+#include "ui/controls/rich_viewer.h"
 #include "ui/image.h"
 #include "ui/palette.h"
 
@@ -26,9 +29,10 @@ std::map<String, TPageFactory>& PageClasses() {
     return classes;
 }
 
-// The rich edit control lives in its own library, loaded once for the process.
-void LoadRichEdit() {
-    static TUniqueModule library(LoadLibraryW(L"riched20.dll"));
+// Progress bars fill in the accent colour on the edit content colour of the scheme.
+void ApplyProgressColors(HWND bar) {
+    SendMessageW(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(WizardPalette().Accent));
+    SendMessageW(bar, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(WizardPalette().EditContent));
 }
 
 void InitCommonControlsOnce() {
@@ -139,9 +143,34 @@ void TInstallerPage::Initialize(HWND parent, UINT dpi) {
 }
 
 void TInstallerPage::Rescale(UINT dpi) {
+    const int old = static_cast<int>(FScale.Dpi());
     TInstallerCustomPage::Rescale(dpi);
-    for (auto& control : FControls) ApplyFont(*control);
+    for (auto& control : FControls) {
+        ApplyFont(*control);
+        if (control->Object) control->Object->ScaleChanged(static_cast<int>(FScale.Dpi()), old);
+    }
     Layout();
+}
+
+void TInstallerPage::SkinChanged() {
+    for (auto& control : FControls) {
+        if (control->Object) control->Object->SkinChanged();
+        if (control->Kind == TControlKind::ProgressBar) ApplyProgressColors(control->Handle);
+    }
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TInstallerPage::Paint(HDC dc) {
+    TInstallerCustomPage::Paint(dc);
+    // The viewers draw no border of their own: a line in the skin's edit border colour.
+    for (auto& control : FControls) {
+        if (control->Kind != TControlKind::RichViewer || !control->Visible()) continue;
+        RECT r{};
+        GetWindowRect(control->Handle, &r);
+        MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&r), 2);
+        InflateRect(&r, 1, 1);
+        FrameRect(dc, &r, PaletteBrush(WizardPalette().EditBorder));
+    }
 }
 
 String TInstallerPage::GetText(StringView key) const {
@@ -202,13 +231,22 @@ TPageControl& TInstallerPage::CreateControl(RECT design, StringView name, TContr
         case TControlKind::ProgressBar:
             control->Handle = CreateChild(PROGRESS_CLASSW, PBS_SMOOTH | extraStyle, 0);
             SendMessageW(control->Handle, PBM_SETRANGE32, 0, 100);
+            ApplyProgressColors(control->Handle);
             break;
-        case TControlKind::RichViewer:
-            LoadRichEdit();
-            control->Handle = CreateChild(
-                L"RichEdit20W", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | extraStyle,
-                WS_EX_CLIENTEDGE);
+        case TControlKind::RichViewer: {
+            auto viewer = std::make_unique<TORLRichViewer>(Handle(), WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | extraStyle);
+            // Documents are measured at 96 DPI: the zoom follows the page's density.
+            viewer->ScaleChanged(static_cast<int>(FScale.Dpi()), 96);
+            control->Handle = viewer->Handle();
+            control->Object = std::move(viewer);
             break;
+        }
+        case TControlKind::FormattedLabel: {
+            auto label = std::make_unique<TORLFormattedLabel>(Handle(), WS_VISIBLE | extraStyle);
+            control->Handle = label->Handle();
+            control->Object = std::move(label);
+            break;
+        }
         case TControlKind::Memo:
             control->Handle =
                 CreateChild(L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | extraStyle,
@@ -262,7 +300,7 @@ TPageControl& TInstallerPage::CreateAligned(TAlign align, RECT margins, int heig
 void TInstallerPage::DestroyControl(TPageControl& control) {
     auto it = std::find_if(FControls.begin(), FControls.end(), [&](auto& c) { return c.get() == &control; });
     if (it == FControls.end()) return;
-    DestroyWindow(control.Handle);
+    if (!control.Object) DestroyWindow(control.Handle);
     FControls.erase(it);
 }
 
@@ -329,6 +367,16 @@ LRESULT TInstallerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             if (code == EN_CHANGE && control->OnChange) control->OnChange();
             return 0;
         }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            for (auto& control : FControls) {
+                LRESULT result = 0;
+                if (control->Object && control->Handle == header->hwndFrom &&
+                    control->Object->HandleNotify(*header, result))
+                    return result;
+            }
+            break;
+        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT: {
@@ -336,12 +384,21 @@ LRESULT TInstallerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             HDC dc = reinterpret_cast<HDC>(wParam);
             auto* control =
                 reinterpret_cast<TPageControl*>(GetWindowLongPtrW(reinterpret_cast<HWND>(lParam), GWLP_USERDATA));
-            COLORREF text = palette.HeaderText;
+            const bool isButton =
+                control && (control->Kind == TControlKind::CheckBox || control->Kind == TControlKind::RadioBox);
+            // Read-only and disabled edits ask with WM_CTLCOLORSTATIC.
+            const bool isEdit =
+                message == WM_CTLCOLOREDIT ||
+                (control && (control->Kind == TControlKind::Edit || control->Kind == TControlKind::Memo));
+            COLORREF text = isEdit ? palette.EditText : isButton ? palette.ButtonText : palette.Text;
             if (control && control->TextColor != CLR_INVALID) text = control->TextColor;
-            if (!IsWindowEnabled(reinterpret_cast<HWND>(lParam))) text = palette.DisabledText;
+            if (!IsWindowEnabled(reinterpret_cast<HWND>(lParam)))
+                text = isEdit ? palette.EditTextDisabled : palette.DisabledText;
+            // Edits and memos on the skin's content colour, everything else on the page.
+            const COLORREF back = isEdit ? palette.EditContent : palette.Background;
             SetTextColor(dc, text);
-            SetBkColor(dc, palette.Background);
-            return reinterpret_cast<LRESULT>(PaletteBrush(palette.Background));
+            SetBkColor(dc, back);
+            return reinterpret_cast<LRESULT>(PaletteBrush(back));
         }
     }
     return TInstallerCustomPage::HandleMessage(message, wParam, lParam);
@@ -413,7 +470,7 @@ bool TInstallerPageList::CanGoBack(TInstallerCustomPage* page) const {
 }
 
 void OpenLink(const String& target) {
-    if (!target.empty()) Seams().ShellOpen({u"open", target, String(), String()});
+    ExecuteLink(target);
 }
 
 }  // namespace uinst

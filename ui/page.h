@@ -12,6 +12,7 @@
 #include "platform/window.h"
 #include "ui/image.h"
 #include "ui/scale.h"
+#include "ui/skin.h"
 
 namespace uinst {
 
@@ -46,6 +47,8 @@ public:
     void Place(const RECT& bounds);
     // A new DPI: fonts and positions of every control again.
     virtual void Rescale(UINT dpi);
+    // The colour scheme changed: the controls take their colours again.
+    virtual void SkinChanged() {}
     const TScale& Scale() const { return FScale; }
     // Asks the wizard to re-evaluate its buttons.
     void NotifyChanged();
@@ -67,7 +70,19 @@ private:
 // the page's bottom with the design height (or the height of its text).
 enum class TAlign { None, Client, Bottom };
 
-enum class TControlKind { Label, CheckBox, RadioBox, Edit, Button, ProgressBar, RichViewer, Memo, Link, Icon };
+enum class TControlKind {
+    Label,
+    CheckBox,
+    RadioBox,
+    Edit,
+    Button,
+    ProgressBar,
+    RichViewer,
+    Memo,
+    Link,
+    Icon,
+    FormattedLabel
+};
 
 struct TPageControl {
     String Name;
@@ -82,6 +97,8 @@ struct TPageControl {
     COLORREF TextColor = CLR_INVALID;  // the palette's text colour when invalid
     std::function<void()> OnClick;
     std::function<void()> OnChange;
+    // The control of this program behind the window (rich viewer, formatted label); owns it.
+    std::unique_ptr<ISkinnedControl> Object;
     bool Checked() const { return Handle && SendMessageW(Handle, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void SetChecked(bool checked) const { SendMessageW(Handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0); }
     void SetText(const String& text) const { SetWindowTextW(Handle, WidePtr(text)); }
@@ -99,6 +116,7 @@ public:
     const String& Description() const override { return FDescription; }
     void Initialize(HWND parent, UINT dpi) override;
     void Rescale(UINT dpi) override;
+    void SkinChanged() override;
 
     // The page's own text (section = page name); empty when missing.
     String GetText(StringView key) const;
@@ -125,6 +143,7 @@ protected:
     void Layout() override;
     void ApplyFont(TPageControl& control);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Paint(HDC dc) override;
     // Inner space of the page for aligned controls (design units at left, top, right, bottom).
     RECT FPadding{};
 
@@ -180,7 +199,7 @@ private:
     std::vector<std::unique_ptr<TInstallerCustomPage>> FPages;
 };
 
-// Opens a link with the system's default handler (through the shell seam).
+// Opens a link with the system's default handler (through the shell seam), by the rule of links.h.
 void OpenLink(const String& target);
 
 }  // namespace uinst

@@ -4,6 +4,7 @@
 
 #include "platform/gdi.h"
 #include "platform/registry.h"
+#include "ui/skin.h"
 
 namespace uinst {
 
@@ -39,8 +40,19 @@ void UpdateWizardColors() {
         p.Background = RGB(0x26, 0x26, 0x26);
         p.StripBackground = RGB(0x2A, 0x2A, 0x2A);
         p.HeaderText = RGB(0xFF, 0xFF, 0xFF);
-        p.DisabledText = RGB(0x9A, 0x9A, 0x9A);
     }
+    if (!RootSkinLoaded() || RootSkinDark() != p.Dark) LoadRootSkin(p.Dark);
+    // Without a skin (a damaged resource) the controls keep the scheme's header text colour.
+    p.Text = SkinColor(u"Labels.Colors.Text", p.HeaderText);
+    p.DisabledText = SkinColor(u"Labels.Colors.TextDisabled", p.DisabledText);
+    p.Hyperlink = SkinColor(u"Labels.Colors.TextHyperlink", p.Hyperlink);
+    p.ButtonText = SkinColor(u"Buttons.Colors.Text", p.Text);
+    p.EditContent = SkinColor(u"EditBox.Colors.Content", p.Dark ? RGB(0x2F, 0x2F, 0x2F) : p.EditContent);
+    p.EditContentDisabled =
+        SkinColor(u"EditBox.Colors.ContentDisabled", p.Dark ? RGB(0x36, 0x36, 0x36) : p.EditContentDisabled);
+    p.EditText = SkinColor(u"EditBox.Colors.Text", p.Text);
+    p.EditTextDisabled = SkinColor(u"EditBox.Colors.TextDisabled", p.DisabledText);
+    p.EditBorder = SkinColor(u"EditBox.Colors.Border", p.Dark ? RGB(0x68, 0x68, 0x68) : p.EditBorder);
     Palette = p;
 }
 

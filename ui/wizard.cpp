@@ -6,6 +6,7 @@
 #include "ui/form.h"
 #include "ui/pages/install_page.h"
 #include "ui/pages/standard_pages.h"
+#include "ui/startup_window.h"
 
 namespace uinst {
 
@@ -23,6 +24,7 @@ void InstallWizard() {
     RegisterStandardPages();
     WizardRunner = RunWizard;
     LanguageDialogRunner = ShowLanguageDialog;
+    StartupIndicator = ShowStartupWindow;
 }
 
 }  // namespace uinst

@@ -4,7 +4,6 @@
 #include "base/paths.h"
 #include "base/text_case.h"
 #include "engine/installer.h"
-#include "engine/installer_errors.h"
 #include "engine/installer_resources.h"
 #include "formats/ini_file.h"
 #include "product/product_info_orvo.h"
@@ -36,9 +35,9 @@ void TInstallerPageSetup::CreateControls() {
 }
 
 bool TInstallerPageSetup::CanGoNext() {
-    // The folder as typed counts too: an emptied edit, or a name that cannot be a folder (one that
-    // ends with a blank while it is being typed), is no destination.
-    return FTypedPathUsable && !Installer->DestPath().empty() && !Trim(FPathEdit->Text()).empty();
+    // The folder as typed counts too: an emptied edit is no destination, nor is a name that cannot
+    // be a folder (one that ends with a blank while it is typed), which leaves the destination empty.
+    return !Installer->DestPath().empty() && !Trim(FPathEdit->Text()).empty();
 }
 
 void TInstallerPageSetup::Refresh() {
@@ -106,13 +105,7 @@ void TInstallerPageSetup::PathChange() {
     if (FSettingText) return;
     FEditing = true;
     try {
-        FTypedPathUsable = true;
         SetPath(FPathEdit->Text());
-    } catch (const EInstallerGeneralError&) {
-        // Not a folder name yet: what is typed stays, the last usable folder stays the
-        // destination, and Next waits until the name can be used.
-        FTypedPathUsable = false;
-        Refresh();
     } catch (...) {
         FEditing = false;
         throw;
@@ -164,27 +157,6 @@ void TInstallerPageSetup::Paint(HDC dc) {
 
 // ---- add-ons
 
-String StripLabelMarkup(StringView text) {
-    String out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'[') {
-            const size_t close = text.find(u']', i);
-            const StringView tag = close == StringView::npos ? StringView() : text.substr(i + 1, close - i - 1);
-            bool isTag = !tag.empty() && tag.size() <= 24;
-            for (char16_t c : tag)
-                if (!(c == u'/' || c == u'=' || c == u'#' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
-                      (c >= u'a' && c <= u'z')))
-                    isTag = false;
-            if (isTag) {
-                i = close;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 TInstallerPageAddons::TInstallerPageAddons() : TInstallerPage(u"TInstallerPageAddons") {
     // Before the controls exist: the picture and texts of the page come from "addons.ini".
     FDescription = TAddonsDescription::FromPackage();
@@ -201,15 +173,16 @@ void TInstallerPageAddons::CreateControls() {
     const char16_t* names[3] = {u"CB1", u"CB2", u"CB3"};
     for (int i = 0; i < 3; ++i)
         FBoxes[i] = &CreateCheckBox(RECT{60, 100 + 20 * i, 500, 17}, names[i], [this] { SaveOptions(); });
-    FLabels[0] = &CreateLabel(RECT{40, 280, 500, 20}, u"", true);
-    FLabels[1] = &CreateLabel(RECT{40, 310, 550, 50}, u"", true);
+    // Without borders and transparent: the page shows through.
+    FLabels[0] = &CreateControl(RECT{40, 280, 500, 20}, u"", TControlKind::FormattedLabel);
+    FLabels[1] = &CreateControl(RECT{40, 310, 550, 50}, u"", TControlKind::FormattedLabel);
 }
 
 void TInstallerPageAddons::ApplyLocalization() {
     TInstallerPage::ApplyLocalization();
-    FLabels[0]->SetText(StripLabelMarkup(Format(GetText(u"L1"), {FDescription.Value(u"L0")})));
-    FLabels[1]->SetText(
-        StripLabelMarkup(Format(GetText(u"L2"), {FDescription.Value(u"L1"), FDescription.Value(u"L2")})));
+    // The formatted labels read the markup and links of the texts.
+    FLabels[0]->SetText(Format(GetText(u"L1"), {FDescription.Value(u"L0")}));
+    FLabels[1]->SetText(Format(GetText(u"L2"), {FDescription.Value(u"L1"), FDescription.Value(u"L2")}));
 }
 
 void TInstallerPageAddons::Paint(HDC dc) {

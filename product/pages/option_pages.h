@@ -41,7 +41,6 @@ private:
     std::vector<TPageControl*> FWarnings;
     bool FEditing = false;
     bool FSettingText = false;
-    bool FTypedPathUsable = true;
 };
 
 class TInstallerPageAddons : public TInstallerPage {
@@ -89,9 +88,6 @@ private:
     void SaveOptions();
     TPageControl* FBoxes[2] = {};
 };
-
-// A formatted label's text as plain text: the bracket tags ([B], [/B], [COLOR=...]) dropped.
-String StripLabelMarkup(StringView text);
 
 // Registers the four pages under their class names.
 void RegisterProductPages();

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <richedit.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/paths.h"
@@ -15,11 +17,14 @@
 #include "engine/language_choice.h"
 #include "formats/ini_file.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/seams.h"
 #include "product/pages/option_pages.h"
 #include "product/product_info_orvo.h"
 #include "ui/dialogs/folder_chooser.h"
 #include "ui/dialogs/language_dialog.h"
+#include "ui/controls/formatted_label.h"
+#include "ui/controls/rich_viewer.h"
 #include "ui/form.h"
 #include "ui/palette.h"
 #include "ui/testing/wizard_driver.h"
@@ -119,6 +124,11 @@ protected:
     std::unique_ptr<TInstallerForm> form;
     std::unique_ptr<TWizardDriver> driver;
     std::vector<String> boxes;
+    std::vector<String> opened;
+    TSeamOverride<decltype(TSeams::ShellOpen)> shell{Seams().ShellOpen, [this](const TShellRequest& request) {
+                                                         opened.push_back(request.File);
+                                                         return true;
+                                                     }};
     TSeamOverride<decltype(TSeams::MessageBox)> messageBox{Seams().MessageBox,
                                                            [this](HWND, const String& text, const String&, UINT flags) {
                                                                boxes.push_back(text);
@@ -147,7 +157,21 @@ TEST_P(WizardWalk, InstallationFromWelcomeToFinish) {
     ASSERT_NE(accept, nullptr);
     EXPECT_FALSE(TWizardDriver::Enabled(driver->NextButton()));
     EXPECT_FALSE(TWizardDriver::Visible(driver->BackButton()));
+    HWND viewer = driver->ControlOfClass(L"RICHEDIT20W");
+    ASSERT_NE(viewer, nullptr);
+    const String licence = TWizardDriver::Text(viewer);
+    EXPECT_NE(licence.find(u"ORVO Demo Release"), String::npos);
+    EXPECT_EQ(licence.find(u"\\rtf"), String::npos);
     Shot("2_license");
+    // The address in the licence is a link: a click hands it to the shell.
+    const size_t address = licence.find(u"https://orvo.example.org/");
+    ASSERT_NE(address, String::npos);
+    POINTL at{};
+    SendMessageW(viewer, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), static_cast<LPARAM>(address + 9));
+    SendMessageW(viewer, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x + 1, at.y + 3));
+    SendMessageW(viewer, WM_LBUTTONUP, 0, MAKELPARAM(at.x + 1, at.y + 3));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], u"https://orvo.example.org/");
     TWizardDriver::Click(accept);
     EXPECT_TRUE(TWizardDriver::Checked(accept));
     EXPECT_EQ(boxes.size(), 1u);
@@ -181,6 +205,11 @@ TEST_P(WizardWalk, InstallationFromWelcomeToFinish) {
                               u"are kept."),
               nullptr);
     Shot("3_setup_update");
+    // An update skips the integration page (and comes back past it).
+    Next();
+    EXPECT_EQ(Page(), u"PageReadyToInstall");
+    TWizardDriver::Click(driver->BackButton());
+    ASSERT_EQ(Page(), u"PageSetup");
     TWizardDriver::Click(update);  // no update: another copy is in the folder
     EXPECT_FALSE(installer->HasOption(ioUpdate));
     EXPECT_TRUE(TWizardDriver::Enabled(portable));
@@ -287,6 +316,29 @@ TEST_P(WizardWalk, RussianAddsTheAddonsPage) {
         if (TWizardDriver::Checked(c)) ++boxesTicked;
     EXPECT_EQ(boxesTicked, 3);
     EXPECT_TRUE(installer->Settings().ReadBool(u"Common", u"AddonsViewer", false));
+    // The formatted labels: their window text is the caption without markup, the package name is
+    // bold, the publisher's address is a link.
+    HWND first = driver->ControlOfClass(L"uinst.TORLFormattedLabel", 0);
+    HWND second = driver->ControlOfClass(L"uinst.TORLFormattedLabel", 1);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(TWizardDriver::Text(first).find(u"ORVO Extras;"), String::npos);
+    EXPECT_EQ(TWizardDriver::Text(first).find(u"[B]"), String::npos);
+    auto* label = TORLFormattedLabel::FromHandle(first);
+    ASSERT_NE(label, nullptr);
+    bool bold = false;
+    for (const auto& token : label->Layout().Tokens())
+        if (label->Layout().TokenText(token) == u"Extras") bold = (token.Style & msBold) != 0;
+    EXPECT_TRUE(bold);
+    auto* links = TORLFormattedLabel::FromHandle(second);
+    ASSERT_NE(links, nullptr);
+    EXPECT_EQ(links->LineCount(), 2);
+    const RECT link = links->LinkRect(0);
+    ASSERT_LT(link.left, link.right);
+    const LPARAM at = MAKELPARAM((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+    SendMessageW(second, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(second, WM_LBUTTONUP, 0, at);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], u"https://orvo.example.org/extras/");
     Shot("4_addons_ru");
 }
 
@@ -326,6 +378,89 @@ TEST_P(WizardWalk, LanguageDialog) {
         .Screenshot(shots + u"0_language_" + (GetParam().Dark ? u"dark" : u"light") + u"_" +
                     Ascii(std::to_string(GetParam().Dpi)) + u".png");
 }
+
+TEST_P(WizardWalk, TheKeyboardReachesEveryControl) {
+    Start(u"");
+    installer->SetDestPath(temp.Path() + u"ORVO");
+    Open();
+    SetForegroundWindow(form->Handle());
+    ASSERT_EQ(GetFocus(), driver->NextButton());
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);  // Enter presses Next
+    ASSERT_EQ(Page(), u"PageLicense");
+    HWND viewer = driver->ControlOfClass(L"RichEdit20W");
+    EXPECT_EQ(GetFocus(), viewer);
+    TWizardDriver::PressKey(GetFocus(), VK_TAB);
+    HWND accept = driver->Control(u"I accept the terms of the license agreement");
+    EXPECT_EQ(GetFocus(), accept);                  // Tab leaves the licence viewer
+    TWizardDriver::PressKey(GetFocus(), VK_SPACE);  // Space ticks the box
+    EXPECT_TRUE(TWizardDriver::Checked(accept));
+    EXPECT_TRUE(TWizardDriver::Enabled(driver->NextButton()));
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);
+    ASSERT_EQ(Page(), u"PageSetup");
+    // Tab walks the page's controls and the footer's buttons in order, and comes round again.
+    std::vector<HWND> visited;
+    for (int i = 0; i < 12; ++i) {
+        TWizardDriver::PressKey(GetFocus(), VK_TAB);
+        visited.push_back(GetFocus());
+    }
+    auto seen = [&](HWND h) { return std::find(visited.begin(), visited.end(), h) != visited.end(); };
+    EXPECT_TRUE(seen(driver->ControlOfClass(L"Edit")));
+    EXPECT_TRUE(seen(driver->Control(u"Browse...")));
+    EXPECT_TRUE(seen(driver->NextButton()));
+    EXPECT_TRUE(seen(driver->BackButton()));
+    // Escape asks the close question; the answer here is Cancel.
+    const size_t asked = boxes.size();
+    TWizardDriver::PressKey(GetFocus(), VK_ESCAPE);
+    EXPECT_EQ(boxes.size(), asked + 1);
+    EXPECT_TRUE(driver->Alive());
+}
+
+// The scheme from the registry at start, and a switch while the wizard is open.
+class SchemeSwitch : public WizardWalk {};
+
+TEST_P(SchemeSwitch, TheBroadcastRecoloursTheOpenWizard) {
+    SetSchemeOverride(std::nullopt);
+    const String personalize = u"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+    TRegistryKey::Create(HKEY_CURRENT_USER, personalize).WriteDWord(u"AppsUseLightTheme", 0);
+    Start(u"");
+    installer->SetDestPath(temp.Path() + u"ORVO");
+    Open();
+    EXPECT_TRUE(WizardPalette().Dark);
+    EXPECT_EQ(WizardPalette().Background, RGB(0x26, 0x26, 0x26));
+    EXPECT_EQ(WizardPalette().Accent, RGB(0xAC, 0x67, 0x1C));
+    EXPECT_EQ(WizardPalette().Text, RGB(0xFF, 0xFF, 0xFF));
+    driver->Screenshot(shots + u"switch_1_welcome_dark.png");
+    Next();
+    ASSERT_EQ(Page(), u"PageLicense");
+    driver->Screenshot(shots + u"switch_2_license_dark.png");
+    // The viewer's background as it is now (setting a colour answers the one before).
+    auto viewerBackground = [&] {
+        HWND viewer = driver->ControlOfClass(L"RICHEDIT20W");
+        const auto current = static_cast<COLORREF>(SendMessageW(viewer, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3)));
+        SendMessageW(viewer, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(current));
+        return current;
+    };
+    EXPECT_EQ(viewerBackground(), RGB(0x2F, 0x2F, 0x2F));
+
+    TRegistryKey::Create(HKEY_CURRENT_USER, personalize).DeleteValue(u"AppsUseLightTheme");
+    ValidateRect(form->Handle(), nullptr);
+    SendMessageW(form->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+    EXPECT_FALSE(WizardPalette().Dark);
+    EXPECT_EQ(WizardPalette().Background, RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(WizardPalette().Accent, RGB(0xDE, 0x8C, 0x33));
+    EXPECT_EQ(WizardPalette().Text, RGB(0x00, 0x00, 0x00));
+    EXPECT_EQ(WizardPalette().EditContent, RGB(0xFA, 0xFA, 0xFA));
+    RECT dirty{};
+    EXPECT_TRUE(GetUpdateRect(form->Handle(), &dirty, FALSE));  // a repaint is due
+    EXPECT_EQ(viewerBackground(), RGB(0xFA, 0xFA, 0xFA));
+    driver->Screenshot(shots + u"switch_3_license_light.png");
+    // Another setting changes nothing.
+    SendMessageW(form->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+    EXPECT_FALSE(WizardPalette().Dark);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registry, SchemeSwitch, ::testing::Values(TLook{false, 96}),
+                         [](const auto&) { return std::string("Light96"); });
 
 INSTANTIATE_TEST_SUITE_P(Looks, WizardWalk,
                          ::testing::Values(TLook{false, 96}, TLook{true, 96}, TLook{false, 144}, TLook{true, 144}),

@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "base/paths.h"
-#include "base/string_list.h"
 #include "base/text_case.h"
+#include "base/string_list.h"
 #include "engine/file_list.h"
 #include "engine/application_repository.h"
 #include "platform/shell_folders.h"

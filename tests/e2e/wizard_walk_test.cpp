@@ -143,5 +143,57 @@ TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
     EXPECT_EQ(setup.Wait(), 2u);
 }
 
+TEST(WizardWalk, AnAutomaticRunWithAWindowClosesByItself) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard auto");
+    const TRunResult run = RunSetup(u"/AUTO \"" + folder.Path() + u"ORVO\"");
+    EXPECT_EQ(run.ExitCode, 0u) << StringToUtf8(run.Log);
+    EXPECT_TRUE(FileExists(folder.Path() + u"ORVO\\ORVO.exe"));
+    EXPECT_TRUE(Contains(run.Log, u"The run succeeded"));
+    ForgetInstallation();
+}
+
+TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard removal");
+    const String dest = folder.Path() + u"ORVO\\";
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
+    ASSERT_TRUE(FileExists(dest + u"Uninstall.exe"));
+
+    // The uninstaller moves to the temporary folder and shows its wizard from there.
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    String line = u"\"" + dest + u"Uninstall.exe\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    HWND dialog = TWizardDriver::FindLanguageDialog(0, 30000);
+    ASSERT_NE(dialog, nullptr);
+    TWizardDriver::Click(GetDlgItem(dialog, IDOK));
+    HWND wizard = TWizardDriver::FindWizard(0, 30000);
+    ASSERT_NE(wizard, nullptr);
+    TWizardDriver d(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageUninstallParams"));
+    HWND backups = d.Control(u"Also remove the backups of earlier versions");
+    HWND content = d.Control(u"Also remove my settings, playlists and library data");
+    ASSERT_TRUE(backups && content);
+    EXPECT_FALSE(TWizardDriver::Checked(backups));
+    EXPECT_FALSE(TWizardDriver::Checked(content));
+    TWizardDriver::Click(backups);
+    TWizardDriver::Click(content);
+    EXPECT_EQ(TWizardDriver::Text(d.NextButton()), u"Uninstall");
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageUninstallFinish", 60000));
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_TRUE(d.WaitUntilClosed());
+    // Both boxes ticked: the whole folder goes, settings included.
+    const DWORD start = GetTickCount();
+    while (FileExists(dest + u"ORVO.ini") && GetTickCount() - start < 10000) TWizardDriver::Pump(50);
+    EXPECT_FALSE(FileExists(dest + u"ORVO.exe"));
+    EXPECT_FALSE(FileExists(dest + u"ORVO.ini"));
+    ForgetInstallation();
+}
+
 }  // namespace
 }  // namespace uinst::e2e

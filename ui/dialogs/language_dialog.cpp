@@ -104,7 +104,7 @@ int TInstallerLanguageDialog::ShowModal() {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!IsDialogMessageW(Handle(), &msg)) {
+        if (!DialogMessage(Handle(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -29,7 +29,6 @@ public:
 
 protected:
     void CreateControls() override;
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void AcceptClick();
@@ -49,10 +48,5 @@ protected:
 private:
     TPageControl* FViewer = nullptr;
 };
-
-// Loads rich text (RTF) or plain text into a rich edit control, replacing what it showed.
-void LoadRichText(HWND richEdit, const void* data, size_t size, bool rtf);
-// The colours of the wizard palette for a rich edit control.
-void ApplyRichEditPalette(HWND richEdit);
 
 }  // namespace uinst

@@ -161,7 +161,7 @@ void TWizardDriver::Pump(DWORD milliseconds) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (!root || !IsDialogMessageW(root, &msg)) {
+            if (!root || !DialogMessage(root, &msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }

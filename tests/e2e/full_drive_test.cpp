@@ -1,0 +1,78 @@
+// Runs on a small drive that the test runner maps (tests/e2e/small-drive): what the setup program
+// does when the disk fills up. Without such a drive they are skipped.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "base/errors.h"
+#include "base/paths.h"
+#include "platform/files.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace uinst::e2e {
+namespace {
+
+// The drive's root ("R:\"), or empty when the run has none.
+String SmallDrive() {
+    const wchar_t* root = _wgetenv(L"UINST_TEST_SMALL_DRIVE");
+    return root && *root ? IncludeTrailingPathDelimiter(FromWide(root)) : String();
+}
+
+uint64_t FreeBytes(const String& root) {
+    ULARGE_INTEGER available{};
+    GetDiskFreeSpaceExW(WidePtr(root), &available, nullptr, nullptr);
+    return available.QuadPart;
+}
+
+// Takes the drive's free space down to about `leave` bytes with a file of real blocks (a sparse
+// file would take no room), so that the next writes run out of space.
+class TFiller {
+public:
+    TFiller(const String& root, uint64_t leave) : FPath(root + u"filler.bin") {
+        HANDLE file = CreateFileW(WidePtr(FPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        const std::vector<char> block(64 * 1024, 'x');
+        while (FreeBytes(root) > leave + block.size()) {
+            DWORD written = 0;
+            if (!WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) || !written) break;
+        }
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+    ~TFiller() { DeleteFileW(WidePtr(FPath)); }
+    TFiller(const TFiller&) = delete;
+    TFiller& operator=(const TFiller&) = delete;
+
+private:
+    String FPath;
+};
+
+TEST(FullDrive, ABackupThatRunsOutOfSpaceNamesTheArchiveAndTheSystemsReason) {
+    const String root = SmallDrive();
+    if (root.empty()) GTEST_SKIP() << "no small drive: run under tests/e2e/small-drive as root to mount a RAM disk";
+    const String dest = root + u"ORVO\\";
+    RemoveTree(dest);
+    ForgetInstallation();
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
+    const auto player = ReadFileBytes(dest + u"ORVO.exe");
+
+    TRunResult run;
+    {
+        TFiller filler(root, 16 * 1024);
+        run = RunSetup(u"/AUTO \"" + dest + u"\" /SILENT");
+    }
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_TRUE(Contains(run.Log, SysErrorMessage(ERROR_DISK_FULL))) << StringToUtf8(run.Log);
+    EXPECT_TRUE(Contains(run.Log, dest + u"!Backup\\")) << StringToUtf8(run.Log);
+    EXPECT_FALSE(Contains(run.Log, u"Unknown error")) << StringToUtf8(run.Log);
+    // The backup comes before any deletion: the installation is whole.
+    EXPECT_EQ(ReadFileBytes(dest + u"ORVO.exe"), player);
+    EXPECT_TRUE(FileExists(dest + u"Uninstall.exe"));
+
+    RemoveTree(dest);
+    ForgetInstallation();
+}
+
+}  // namespace
+}  // namespace uinst::e2e
