@@ -442,7 +442,7 @@ void TRunJournal::Rollback() {
             }
         } else if (kind == u"mkdir") {
             const String folder = field(1);
-            if (!PathExists(folder) || RemoveDirectoryW(WidePtr(folder)))
+            if (!PathExists(folder) || RemoveDirectoryW(WidePtr(LongPathName(folder))))
                 done = u"removed the folder " + folder;
             else
                 done = u"kept the folder " + folder + u" (not empty)";
@@ -452,8 +452,9 @@ void TRunJournal::Rollback() {
                 done = u"nothing set aside for " + path;
             } else {
                 CreateFolders(ExtractFilePath(path), nullptr);
-                if (!IsFolder(Attributes(path))) SetFileAttributesW(WidePtr(path), FILE_ATTRIBUTE_NORMAL);
-                if (MoveFileExW(WidePtr(staged), WidePtr(path), MOVEFILE_REPLACE_EXISTING)) {
+                if (!IsFolder(Attributes(path))) SetFileAttributesW(WidePtr(LongPathName(path)), FILE_ATTRIBUTE_NORMAL);
+                if (MoveFileExW(WidePtr(LongPathName(staged)), WidePtr(LongPathName(path)),
+                                MOVEFILE_REPLACE_EXISTING)) {
                     done = u"restored " + path;
                 } else {
                     failed = u"cannot restore " + path + u" from " + staged + u": " + ErrorText(GetLastError());
@@ -463,7 +464,7 @@ void TRunJournal::Rollback() {
             const String from = field(1), to = field(2);
             if (!PathExists(to)) {
                 done = u"nothing to rename back at " + to;
-            } else if (MoveFileExW(WidePtr(to), WidePtr(from), MOVEFILE_REPLACE_EXISTING)) {
+            } else if (MoveFileExW(WidePtr(LongPathName(to)), WidePtr(LongPathName(from)), MOVEFILE_REPLACE_EXISTING)) {
                 done = u"renamed " + to + u" back to " + from;
             } else {
                 failed = u"cannot rename " + to + u" back to " + from + u": " + ErrorText(GetLastError());
@@ -520,7 +521,7 @@ void TRunJournal::Rollback() {
     }
     FFile.Reset();
     if (DeleteTree(FFolder))
-        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(bases[i]));
+        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(LongPathName(bases[i])));
 }
 
 void TRunJournal::Commit() {
@@ -533,7 +534,7 @@ void TRunJournal::Commit() {
     // The staging area first: a commit cut short leaves the journal that says to finish it.
     DeleteTree(FFolder + kStagingName);
     if (DeleteTree(FFolder))
-        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(bases[i]));
+        for (size_t i = bases.size(); i-- > 0;) RemoveDirectoryW(WidePtr(LongPathName(bases[i])));
 }
 
 bool TRunJournal::RecoverInterrupted(const String& destPath) {
@@ -547,8 +548,8 @@ bool TRunJournal::RecoverInterrupted(const String& destPath) {
     std::unique_ptr<TRunJournal> journal(new TRunJournal(destPath, folder));
     bool committed = false;
     for (const auto& record : ReadRecords(fileName)) committed = committed || record[0] == u"commit";
-    journal->FFile.Reset(CreateFileW(WidePtr(fileName), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    journal->FFile.Reset(CreateFileW(WidePtr(LongPathName(fileName)), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     if (committed) {
         RunLogLine(u"An earlier run had succeeded; its set-aside files are removed now");
         journal->Commit();
@@ -576,6 +577,11 @@ void JournaledDelete(const String& file) {
 
 void JournalFolderCreated(const String& folder) {
     if (gActive) gActive->FolderCreated(folder);
+}
+
+bool JournaledForceFolders(const String& folder, uint32_t& error) {
+    if (!gActive) return ForceFolders(folder, error);
+    return ForceFolders(folder, error, [](const String& made) { gActive->FolderCreated(made); });
 }
 
 void JournalReplacing(const String& file) {

@@ -87,6 +87,8 @@ void SetActiveJournal(TRunJournal* journal);
 // as the plain operations.
 void JournaledDelete(const String& file);  // DeleteOrDefer
 void JournalFolderCreated(const String& folder);
+// ForceFolders, each folder it makes recorded first.
+bool JournaledForceFolders(const String& folder, uint32_t& error);
 void JournalReplacing(const String& file);
 void JournalRenamed(const String& from, const String& to);
 

@@ -52,7 +52,7 @@ String GetCurrentFolder() {
     return String();
 }
 
-bool ForceFolders(const String& folder, uint32_t& error) {
+bool ForceFolders(const String& folder, uint32_t& error, const std::function<void(const String&)>& beforeCreate) {
     error = ERROR_SUCCESS;
     const String path = ExcludeTrailingPathDelimiter(folder);
     if (path.empty() || DirectoryExists(path)) return true;
@@ -60,7 +60,8 @@ bool ForceFolders(const String& folder, uint32_t& error) {
     // Below a root ("C:", "\\server") nothing is made: the root exists, or the creation fails.
     const bool parentIsRoot =
         parent.size() <= 2 || (parent.compare(0, 2, u"\\\\") == 0 && parent.find(u'\\', 2) == String::npos);
-    if (!parentIsRoot && parent.size() < path.size() && !ForceFolders(parent, error)) return false;
+    if (!parentIsRoot && parent.size() < path.size() && !ForceFolders(parent, error, beforeCreate)) return false;
+    if (beforeCreate) beforeCreate(path);
     if (CreateDirectoryW(WidePtr(LongPathName(path)), nullptr)) return true;
     error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS && DirectoryExists(path)) {

@@ -2,6 +2,7 @@
 // File-system basics on top of the Win32 API. Names of any length: each call hands the system the
 // long-path form of its name (LongPathName).
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/string.h"
@@ -16,8 +17,10 @@ String GetFullPath(const String& path);
 // The process's current folder, without a trailing backslash as the system gives it.
 String GetCurrentFolder();
 // Creates a folder (a full path) and its missing parents. False with the system's error code
-// when a level cannot be made; a folder that exists already is success.
-bool ForceFolders(const String& folder, uint32_t& error);
+// when a level cannot be made; a folder that exists already is success. `beforeCreate`, when
+// given, hears each folder (without a trailing backslash) just before it is made.
+bool ForceFolders(const String& folder, uint32_t& error,
+                  const std::function<void(const String&)>& beforeCreate = nullptr);
 // A path under which the system can start the program: a path of MAX_PATH characters or more in
 // its short (8.3) form when the volume keeps one that is shorter, else the path as it is.
 String StartablePath(const String& path);
