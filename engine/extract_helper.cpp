@@ -94,25 +94,9 @@ String TInstallerExtractHelper::FormatText(StringView key, std::initializer_list
 }
 
 void TInstallerExtractHelper::ForceDirectories(const String& folder) {
-    const String path = ExcludeTrailingPathDelimiter(folder);
-    if (path.empty()) return;
-    bool ok = true;
-    if (!DirectoryExists(path)) {
-        const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
-        // A root ("C:", "\\server\share") exists or cannot be made; stop there.
-        const bool parentIsRoot = (parent.size() == 2 && parent[1] == u':') ||
-                                  (parent.compare(0, 2, u"\\\\") == 0 && parent.find(u'\\', 2) == String::npos);
-        if (!parent.empty() && parent.size() < path.size() && !parentIsRoot) {
-            try {
-                ForceDirectories(parent);
-            } catch (const EInstallerInstallError&) {
-                ok = false;
-            }
-        }
-        if (ok) JournalFolderCreated(path);
-        ok = ok && (CreateDirectoryW(WidePtr(LongPathName(path)), nullptr) || DirectoryExists(path));
-    }
-    if (!ok) throw EInstallerInstallError(FormatText(u"E3", {folder}));
+    // Every level it makes is journaled before it is made, so a rollback removes it again.
+    uint32_t error = 0;
+    if (!JournaledForceFolders(folder, error)) throw EInstallerInstallError(FormatText(u"E3", {folder}));
 }
 
 std::unique_ptr<TStream> TInstallerExtractHelper::CreateTargetStream(const String& fileName, TStream& source) {

@@ -75,14 +75,10 @@ bool DeleteFolderContent(const String& folder) {
     return true;
 }
 
-// Creates the folder (no trailing backslash) and its missing parents.
+// Creates the folder (no trailing backslash) and its missing parents, each journaled first.
 bool ForceFolder(const String& folder) {
-    const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(folder)));
-    if (attributes != INVALID_FILE_ATTRIBUTES) return IsFolder(attributes);
-    const String parent = ExcludeTrailingPathDelimiter(ExtractFilePath(folder));
-    if (!parent.empty() && parent.size() < folder.size() && !ForceFolder(parent)) return false;
-    JournalFolderCreated(folder);
-    return CreateDirectoryW(WidePtr(LongPathName(folder)), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    uint32_t error = 0;
+    return JournaledForceFolders(folder, error);
 }
 
 // Source and target end with a backslash. The excluded folder (the target when it lies inside
