@@ -27,6 +27,7 @@
 #include "base/paths.h"
 #include "base/string.h"
 #include "engine/file_list.h"
+#include "platform/handles.h"
 #include "product/backup_archive.h"
 
 namespace {
@@ -81,21 +82,19 @@ std::vector<uint8_t> LoadCodePool() {
     GetSystemDirectoryW(system, MAX_PATH);
     const String folder = IncludeTrailingPathDelimiter(FromWide(system));
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(folder + u"*.dll"), &data);
-    if (find == INVALID_HANDLE_VALUE) Fail("no libraries in the system folder");
+    const TUniqueFind find(FindFirstFileW(WidePtr(folder + u"*.dll"), &data));
+    if (!find) Fail("no libraries in the system folder");
     do {
         if (data.nFileSizeLow < 65536 || data.nFileSizeHigh) continue;
-        HANDLE file = CreateFileW(WidePtr(folder + FromWide(data.cFileName)), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
+        const TUniqueFile file(CreateFileW(WidePtr(folder + FromWide(data.cFileName)), GENERIC_READ, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) continue;
         const size_t at = pool.size();
         pool.resize(at + data.nFileSizeLow);
         DWORD read = 0;
-        if (!ReadFile(file, pool.data() + at, data.nFileSizeLow, &read, nullptr)) read = 0;
+        if (!ReadFile(file.Get(), pool.data() + at, data.nFileSizeLow, &read, nullptr)) read = 0;
         pool.resize(at + read);
-        CloseHandle(file);
-    } while (pool.size() < (96u << 20) && FindNextFileW(find, &data));
-    FindClose(find);
+    } while (pool.size() < (96u << 20) && FindNextFileW(find.Get(), &data));
     if (pool.size() < (8u << 20)) Fail("too few library bytes in the system folder");
     return pool;
 }
@@ -219,12 +218,12 @@ struct TGenerator {
 };
 
 void WriteWhole(const String& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot create " + Utf8(path));
+    const TUniqueFile file(
+        CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) Fail("cannot create " + Utf8(path));
     DWORD written = 0;
-    const bool ok = bytes.empty() ||
-                    (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size());
-    CloseHandle(file);
+    const bool ok = bytes.empty() || (WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                                      written == bytes.size());
     if (!ok) Fail("cannot write " + Utf8(path));
 }
 
@@ -238,8 +237,8 @@ void ForceFolder(const String& folder) {
 void DeleteTree(const String& folder) {
     const String base = IncludeTrailingPathDelimiter(folder);
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(base + u"*"), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    const TUniqueFind find(FindFirstFileW(WidePtr(base + u"*"), &data));
+    if (find) {
         do {
             const String name = FromWide(data.cFileName);
             if (name == u"." || name == u"..") continue;
@@ -247,8 +246,7 @@ void DeleteTree(const String& folder) {
                 DeleteTree(base + name);
             else
                 DeleteFileW(WidePtr(base + name));
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
     }
     RemoveDirectoryW(WidePtr(ExcludeTrailingPathDelimiter(base)));
 }

@@ -139,15 +139,14 @@ std::map<String, std::string> Tree(const String& folder, const std::map<String, 
     std::vector<String> names;
     std::vector<bool> folders;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePtr(folder + relative + u"*"), &data);
-    if (find == INVALID_HANDLE_VALUE) return out;
+    const TUniqueFind find(FindFirstFileW(WidePtr(folder + relative + u"*"), &data));
+    if (!find) return out;
     do {
         const String name = FromWide(data.cFileName);
         if (name == u"." || name == u"..") continue;
         names.push_back(name);
         folders.push_back((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
     for (size_t i = 0; i < names.size(); ++i) {
         const String path = relative + names[i];
         if (folders[i]) {

@@ -15,6 +15,7 @@
 #include "base/paths.h"
 #include "base/string.h"
 #include "engine/file_list.h"
+#include "platform/handles.h"
 #include "product/backup_archive.h"
 
 namespace {
@@ -69,16 +70,16 @@ bool Make(const String& folder) {
     for (const TSampleFile& f : kFiles) {
         const String path = tree + f.Name;
         CreateDirectoryW(WidePtr(ExtractFilePath(path)), nullptr);
-        HANDLE file = CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        const TUniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!file) return false;
         const std::string bytes = Content(f.Size, f.Noise);
         DWORD written = 0;
         SYSTEMTIME utc;
         FILETIME time;
-        const bool ok = (bytes.empty() || WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr)) &&
-                        TzSpecificLocalTimeToSystemTime(nullptr, &f.Local, &utc) && SystemTimeToFileTime(&utc, &time) &&
-                        SetFileTime(file, nullptr, nullptr, &time);
-        CloseHandle(file);
+        const bool ok =
+            (bytes.empty() || WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr)) &&
+            TzSpecificLocalTimeToSystemTime(nullptr, &f.Local, &utc) && SystemTimeToFileTime(&utc, &time) &&
+            SetFileTime(file.Get(), nullptr, nullptr, &time);
         if (!ok || (f.Attributes && !SetFileAttributesW(WidePtr(path), f.Attributes))) return false;
     }
     TInstallerFileList list;

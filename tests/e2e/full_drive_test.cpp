@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/paths.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace uinst::e2e {
@@ -30,15 +31,15 @@ uint64_t FreeBytes(const String& root) {
 class TFiller {
 public:
     TFiller(const String& root, uint64_t leave) : FPath(root + u"filler.bin") {
-        HANDLE file = CreateFileW(WidePtr(FPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+        const TUniqueFile file(CreateFileW(WidePtr(FPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!file) return;
         const std::vector<char> block(64 * 1024, 'x');
         while (FreeBytes(root) > leave + block.size()) {
             DWORD written = 0;
-            if (!WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) || !written) break;
+            if (!WriteFile(file.Get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) || !written)
+                break;
         }
-        FlushFileBuffers(file);
-        CloseHandle(file);
+        FlushFileBuffers(file.Get());
     }
     ~TFiller() { DeleteFileW(WidePtr(FPath)); }
     TFiller(const TFiller&) = delete;

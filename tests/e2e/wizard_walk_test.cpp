@@ -161,13 +161,7 @@ TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
     ASSERT_TRUE(FileExists(dest + u"Uninstall.exe"));
 
     // The uninstaller moves to the temporary folder and shows its wizard from there.
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    String line = u"\"" + dest + u"Uninstall.exe\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, WidePtr(line), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(StartProcess(u"\"" + dest + u"Uninstall.exe\""));
     HWND dialog = TWizardDriver::FindLanguageDialog(0, 30000);
     ASSERT_NE(dialog, nullptr);
     TWizardDriver::Click(GetDlgItem(dialog, IDOK));

@@ -183,9 +183,8 @@ TEST_F(Controls, FormattedLabelTextWrappingAndLinks) {
     EXPECT_EQ(label.LinkAt(POINT{1, 30}), -1);  // nothing is drawn below the label's height
 
     // Screenshots take the label through WM_PRINTCLIENT.
-    HDC screen = GetDC(nullptr);
-    TMemoryDC dc(screen, 80, 12);
-    ReleaseDC(nullptr, screen);
+    const TWindowDC screen(nullptr);
+    TMemoryDC dc(screen.Get(), 80, 12);
     SendMessageW(label.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
 }
 
