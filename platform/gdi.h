@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <optional>
 #include <utility>
 
 #include "platform/handles.h"
@@ -104,5 +106,26 @@ private:
 
 // A 32-bit top-down DIB section; Bits points at Width x Height pixels (BGRA).
 TUniqueBitmap CreateDibSection(int width, int height, void** bits);
+
+// The three painting messages of a window that paints all of itself in one go (double-buffered,
+// so the background is never erased first): WM_ERASEBKGND, WM_PAINT and WM_PRINTCLIENT, the last
+// for pictures of the window. Nothing for other messages.
+inline std::optional<LRESULT> HandlePaintMessages(HWND window, UINT message, WPARAM wParam,
+                                                  const std::function<void(HDC)>& paint) {
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            TPaintDC dc(window);
+            paint(dc.Get());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        default:
+            return std::nullopt;
+    }
+}
 
 }  // namespace uinst

@@ -350,17 +350,9 @@ void TInstallerForm::Paint(HDC target) {
 }
 
 LRESULT TInstallerForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = HandlePaintMessages(Handle(), message, wParam, [this](HDC dc) { Paint(dc); }))
+        return *painted;
     switch (message) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            TPaintDC dc(Handle());
-            Paint(dc.Get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case kNextId:

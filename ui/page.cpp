@@ -105,17 +105,9 @@ void TInstallerCustomPage::Paint(HDC dc) {
 }
 
 LRESULT TInstallerCustomPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = HandlePaintMessages(Handle(), message, wParam, [this](HDC dc) { Paint(dc); }))
+        return *painted;
     switch (message) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            TPaintDC dc(Handle());
-            Paint(dc.Get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
         case WM_SIZE:
             Layout();
             return 0;

@@ -185,6 +185,8 @@ void TORLFormattedLabel::SkinChanged() {
 }
 
 LRESULT TORLFormattedLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = HandlePaintMessages(Handle(), message, wParam, [this](HDC dc) { Paint(dc); }))
+        return *painted;
     switch (message) {
         case WM_SETTEXT: {
             const String caption = lParam ? FromWide(reinterpret_cast<const wchar_t*>(lParam)) : String();
@@ -214,16 +216,6 @@ LRESULT TORLFormattedLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_ENABLE:
             InvalidateRect(Handle(), nullptr, FALSE);
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            TPaintDC dc(Handle());
-            Paint(dc.Get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
             return 0;
         case WM_SETCURSOR:
             if (LOWORD(lParam) == HTCLIENT) {
