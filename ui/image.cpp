@@ -173,4 +173,22 @@ void SaveWindowPng(HWND window, const String& fileName) {
     SaveBitmapPng(bitmap.Get(), fileName);
 }
 
+void SaveScreenPng(HWND window, const String& fileName) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    void* bits = nullptr;
+    TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &bits);
+    if (!bits) throw EInstallerGeneralError(u"Not enough memory for a picture.");
+    TWindowDC screen(nullptr);
+    HDC dc = CreateCompatibleDC(screen.Get());
+    HGDIOBJ old = SelectObject(dc, bitmap.Get());
+    BitBlt(dc, 0, 0, client.right, client.bottom, screen.Get(), origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    SaveBitmapPng(bitmap.Get(), fileName);
+}
+
 }  // namespace uinst

@@ -31,5 +31,8 @@ void SaveBitmapPng(HBITMAP bitmap, const String& fileName);
 // Draws the client area of the window and its child windows into a bitmap and saves it as PNG
 // (the frame is left out: the system draws it, and not at all without a display).
 void SaveWindowPng(HWND window, const String& fileName);
+// Saves what the screen shows of the window's client area, frame left out: the window may belong
+// to another process. Needs a display; without one the picture is empty.
+void SaveScreenPng(HWND window, const String& fileName);
 
 }  // namespace uinst

@@ -46,6 +46,13 @@ private:
     TUniqueHandle FProcess;
 };
 
+// Saves what the screen shows of the wizard under the build tree's screenshots folder.
+void Shot(const TWizardDriver& d, const char* name) {
+    const String folder = BinFolder() + u"..\\screenshots\\";
+    CreateDirectoryW(WidePtr(folder), nullptr);
+    d.ScreenCapture(folder + u"e2e_" + Utf8ToString(name) + u".png");
+}
+
 void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
     HWND dialog = TWizardDriver::FindLanguageDialog(setup.Id());
     ASSERT_NE(dialog, nullptr);
@@ -69,6 +76,7 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ASSERT_NE(wizard, nullptr);
     TWizardDriver d(wizard);
     ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
+    Shot(d, "install_1_welcome");
     EXPECT_EQ(TWizardDriver::Text(wizard), u"ORVO Setup");
     EXPECT_FALSE(TWizardDriver::Visible(d.BackButton()));
     TWizardDriver::Click(d.NextButton());

@@ -176,4 +176,12 @@ void TWizardDriver::Screenshot(const String& fileName) const {
     SaveWindowPng(FWizard, fileName);
 }
 
+void TWizardDriver::ScreenCapture(const String& fileName) const {
+    // Painting now sends WM_PAINT to the windows, of another process too, and returns when they
+    // have painted.
+    RedrawWindow(FWizard, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(50);
+    SaveScreenPng(FWizard, fileName);
+}
+
 }  // namespace uinst::testing

@@ -49,6 +49,8 @@ public:
 
     // Draws the window into a bitmap and saves it as PNG (only for a window of this process).
     void Screenshot(const String& fileName) const;
+    // Saves what the screen shows of the window (of any process) as PNG, once it has painted.
+    void ScreenCapture(const String& fileName) const;
 
 private:
     HWND FWizard;
