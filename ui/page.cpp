@@ -191,6 +191,56 @@ void TInstallerPage::ApplyLocalization() {
             control->SetText(GetText(control->Name));
 }
 
+namespace {
+
+// A link label is a static control that the keyboard reaches too: Tab stops on it, Enter and
+// Space open it like a click, a focus rectangle shows where the keyboard is, and the pointer
+// turns into a hand over it.
+LRESULT CALLBACK LinkLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const auto opens = [](WPARAM key) { return key == VK_RETURN || key == VK_SPACE; };
+    switch (message) {
+        case WM_GETDLGCODE: {
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (msg && msg->message == WM_KEYDOWN && opens(msg->wParam)) return DLGC_WANTMESSAGE;
+            return DLGC_STATIC;
+        }
+        case WM_KEYDOWN:
+            if (!opens(wParam)) break;
+            SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(window));
+            return 0;
+        case WM_CHAR:
+            if (wParam == VK_RETURN || wParam == L' ') return 0;  // no beep for the key that opened it
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            InvalidateRect(window, nullptr, TRUE);
+            break;
+        case WM_LBUTTONDOWN:
+            SetFocus(window);
+            break;
+        case WM_SETCURSOR:
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+            return TRUE;
+        case WM_PAINT: {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            if (GetFocus() == window) {
+                TWindowDC dc(window);
+                RECT r{};
+                GetClientRect(window, &r);
+                DrawFocusRect(dc.Get(), &r);
+            }
+            return result;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(window, LinkLabelProc, 0);
+            break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 HWND TInstallerPage::CreateChild(const wchar_t* className, DWORD style, DWORD exStyle) {
     HWND child = CreateWindowExW(exStyle, className, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(), nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
@@ -245,7 +295,8 @@ TPageControl& TInstallerPage::CreateControl(RECT design, StringView name, TContr
                             WS_EX_CLIENTEDGE);
             break;
         case TControlKind::Link:
-            control->Handle = CreateChild(L"STATIC", SS_NOTIFY | SS_NOPREFIX | SS_CENTER | extraStyle, 0);
+            control->Handle = CreateChild(L"STATIC", SS_NOTIFY | SS_NOPREFIX | SS_CENTER | WS_TABSTOP | extraStyle, 0);
+            SetWindowSubclass(control->Handle, LinkLabelProc, 0, 0);
             break;
         case TControlKind::Icon:
             control->Handle = CreateChild(L"STATIC", SS_ICON | extraStyle, 0);

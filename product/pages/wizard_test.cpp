@@ -277,7 +277,21 @@ TEST_P(WizardWalk, InstallationFromWelcomeToFinish) {
     HWND readme = driver->Control(u"Show the Readme file");
     ASSERT_TRUE(run && readme);
     EXPECT_TRUE(TWizardDriver::Checked(run) && TWizardDriver::Visible(run));
-    EXPECT_NE(driver->Control(u"Visit the ORVO website"), nullptr);
+    HWND link = driver->Control(u"Visit the ORVO website");
+    ASSERT_NE(link, nullptr);
+    // The keyboard reaches the run entries, then the link, which Enter opens, then Finish.
+    SetFocus(run);
+    TWizardDriver::PressKey(GetFocus(), VK_TAB);
+    EXPECT_EQ(GetFocus(), readme);
+    TWizardDriver::PressKey(GetFocus(), VK_TAB);
+    EXPECT_EQ(GetFocus(), link);
+    const size_t openedBefore = opened.size();
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);
+    ASSERT_EQ(opened.size(), openedBefore + 1);
+    EXPECT_EQ(opened.back(), installer->ProductInfo().GetHomePage());
+    EXPECT_TRUE(driver->Alive());  // Enter on the link does not press Finish
+    TWizardDriver::PressKey(GetFocus(), VK_TAB);
+    EXPECT_EQ(GetFocus(), driver->NextButton());
     Shot("7_finish");
     TWizardDriver::Click(readme);
     EXPECT_FALSE(installer->Settings().ReadBool(u"Actions", u"$DEST\\Readme.txt", true));

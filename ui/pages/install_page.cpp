@@ -107,6 +107,8 @@ void TInstallerPageFinish::CreateControls() {
         FActionBoxes.push_back(&CreateCheckBox(RECT{210, 120 + 24 * i, 320, 17}, u"CB" + Ascii(std::to_string(i + 1)),
                                                [this] { SaveActions(); }));
     for (auto* box : FActionBoxes) box->SetChecked(true);
+    // The keyboard reaches the choices first, then the link: tab order is the order of siblings.
+    SetWindowPos(link.Handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TInstallerPageFinish::Prepare() {
