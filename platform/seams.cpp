@@ -80,9 +80,17 @@ void InstallFaultSeamsFromEnvironment() {
         };
     }
     const String endAt = EnvironmentValue(L"UINST_TEST_END_AT");
-    if (!endAt.empty())
-        Seams().Checkpoint = [endAt](StringView step) {
+    const String holdAt = EnvironmentValue(L"UINST_TEST_HOLD_AT");
+    const size_t colon = holdAt.find(u':');
+    const String holdStep = colon == String::npos ? String() : holdAt.substr(0, colon);
+    const String holdFile = colon == String::npos ? String() : holdAt.substr(colon + 1);
+    if (!endAt.empty() || !holdStep.empty())
+        Seams().Checkpoint = [endAt, holdStep, holdFile](StringView step) {
             if (step == endAt) ExitProcess(kCheckpointExitCode);
+            if (step != holdStep) return;
+            const DWORD start = GetTickCount();
+            while (GetFileAttributesW(WidePtr(holdFile)) != INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 60000)
+                ::Sleep(20);
         };
 }
 

@@ -71,6 +71,8 @@ private:
 // Test runs of the whole program set the fault seams through the environment:
 //   UINST_TEST_FAULT=OPERATION:N:ERROR  the Nth create, write, move or delete fails with ERROR
 //   UINST_TEST_END_AT=STEP              the process ends with exit code 99 at that checkpoint
+//   UINST_TEST_HOLD_AT=STEP:FILE        the run waits at that checkpoint while the file exists
+//                                       (at most a minute), so that a test can act in the middle
 void InstallFaultSeamsFromEnvironment();
 inline constexpr int kCheckpointExitCode = 99;
 

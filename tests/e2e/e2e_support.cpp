@@ -133,11 +133,17 @@ std::vector<String> DriveListing() {
 }
 
 TEnvironmentOverride::TEnvironmentOverride(const wchar_t* name, const wchar_t* value) : FName(name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size > 0) {
+        std::wstring saved(size, L'\0');
+        saved.resize(GetEnvironmentVariableW(name, saved.data(), size));
+        FSaved = std::move(saved);
+    }
     SetEnvironmentVariableW(name, value);
 }
 
 TEnvironmentOverride::~TEnvironmentOverride() {
-    SetEnvironmentVariableW(FName, nullptr);
+    SetEnvironmentVariableW(FName, FSaved ? FSaved->c_str() : nullptr);
 }
 
 }  // namespace uinst::e2e

@@ -45,14 +45,17 @@ void WriteTextFile(const String& path, const std::string& text);
 // and time: what an installation and its removal may not leave changed.
 std::vector<String> DriveListing();
 // Sets an environment variable of this process (inherited by the programs it starts) for the
-// lifetime of the object.
+// lifetime of the object, then gives it back its value from before.
 class TEnvironmentOverride {
 public:
     TEnvironmentOverride(const wchar_t* name, const wchar_t* value);
     ~TEnvironmentOverride();
+    TEnvironmentOverride(const TEnvironmentOverride&) = delete;
+    TEnvironmentOverride& operator=(const TEnvironmentOverride&) = delete;
 
 private:
     const wchar_t* FName;
+    std::optional<std::wstring> FSaved;
 };
 
 }  // namespace uinst::e2e

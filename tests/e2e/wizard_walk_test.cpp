@@ -3,10 +3,13 @@
 // the program started from the finish page. Also a run cancelled through the close question.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include "base/paths.h"
+#include "base/text_case.h"
+#include "platform/shell_folders.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/process.h"
@@ -20,7 +23,8 @@ using testing::TWizardDriver;
 
 class TSetupProcess {
 public:
-    explicit TSetupProcess(const String& parameters) {
+    explicit TSetupProcess(const String& parameters)
+        : FSuppressesMessageBoxes(Contains(parameters, u"/SUPPRESSMSGBOXES")) {
         const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
         FProcess = StartProcess(line);
         if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
@@ -31,6 +35,7 @@ public:
             WaitForSingleObject(FProcess.Get(), 5000);
         }
     }
+    bool SuppressesMessageBoxes() const { return FSuppressesMessageBoxes; }
     DWORD Id() const { return FProcess ? GetProcessId(FProcess.Get()) : 0; }
     // The exit code once the process has ended; 259 (still running) after the time limit.
     DWORD Wait(DWORD timeoutMs = 30000) const {
@@ -43,6 +48,7 @@ public:
     }
 
 private:
+    bool FSuppressesMessageBoxes;
     TUniqueHandle FProcess;
 };
 
@@ -194,6 +200,208 @@ TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
     while (FileExists(dest + u"ORVO.ini") && GetTickCount() - start < 10000) TWizardDriver::Pump(50);
     EXPECT_FALSE(FileExists(dest + u"ORVO.exe"));
     EXPECT_FALSE(FileExists(dest + u"ORVO.ini"));
+    ForgetInstallation();
+}
+
+// A message box of the process (the close question, in whatever language), waiting for it.
+HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000) {
+    struct TSearch {
+        DWORD Process;
+        HWND Found = nullptr;
+    } search{processId};
+    const DWORD start = GetTickCount();
+    while (!search.Found && GetTickCount() - start < timeoutMs) {
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<TSearch*>(data);
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, 16);
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (process == s->Process && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
+                    s->Found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.Found) TWizardDriver::Pump(20);
+    }
+    return search.Found;
+}
+
+// Closes the wizard through its close question, answered with OK: the run counts as cancelled.
+void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard) {
+    PostMessageW(wizard, WM_CLOSE, 0, 0);
+    HWND box = FindMessageBox(setup.Id());
+    ASSERT_NE(box, nullptr);
+    TWizardDriver::Click(GetDlgItem(box, IDOK));
+}
+
+// From the language dialog to the setup page, accepting the licence on the way.
+void WalkToTheSetupPage(const TSetupProcess& setup, TWizardDriver& d, const char* shots = nullptr) {
+    ChooseLanguage(setup, u"English");
+    HWND wizard = TWizardDriver::FindWizard(setup.Id());
+    ASSERT_NE(wizard, nullptr);
+    d = TWizardDriver(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
+    if (shots) Shot(d, (std::string(shots) + "_1_welcome").c_str());
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageLicense"));
+    TWizardDriver::Click(d.Control(u"I accept the terms of the license agreement"));
+    // Where message boxes are shown, ticking the box shows a notice first.
+    if (!setup.SuppressesMessageBoxes()) {
+        HWND notice = FindMessageBox(setup.Id());
+        ASSERT_NE(notice, nullptr);
+        TWizardDriver::Click(GetDlgItem(notice, IDOK));
+    }
+    const DWORD start = GetTickCount();
+    while (!TWizardDriver::Enabled(d.NextButton()) && GetTickCount() - start < 5000) TWizardDriver::Pump(10);
+    if (shots) Shot(d, (std::string(shots) + "_2_license").c_str());
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageSetup"));
+}
+
+bool PlayerWindowAppears(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    HWND player = nullptr;
+    while (!(player = FindWindowW(L"TORVOMainForm", nullptr)) && GetTickCount() - start < timeoutMs)
+        TWizardDriver::Pump(50);
+    if (player) PostMessageW(player, WM_CLOSE, 0, 0);
+    return player != nullptr;
+}
+
+TEST(WizardWalk, InteractiveUpdateOfTheInstallationSetupProposes) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard update");
+    const String dest = folder.Path() + u"ORVO\\";
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
+
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    TWizardDriver d(nullptr);
+    WalkToTheSetupPage(setup, d);
+    // The registered installation is the proposed folder, and an update of it.
+    EXPECT_EQ(TWizardDriver::Text(d.ControlOfClass(L"Edit")), dest);
+    HWND update = d.Control(u"Update the installed copy of ORVO");
+    HWND backup = d.Control(u"Back up the files that will be replaced");
+    EXPECT_TRUE(TWizardDriver::Visible(update) && TWizardDriver::Checked(update));
+    EXPECT_TRUE(TWizardDriver::Visible(backup) && TWizardDriver::Checked(backup));
+    EXPECT_FALSE(TWizardDriver::Enabled(d.Control(u"Portable installation")));
+    EXPECT_FALSE(TWizardDriver::Enabled(d.Control(u"Normal installation (every user keeps their own settings)")));
+    EXPECT_TRUE(TWizardDriver::Visible(
+        d.Control(u"The copy of ORVO in this folder will be updated. Your settings, skins and plug-ins are kept.")));
+    Shot(d, "update_3_setup");
+    TWizardDriver::Click(d.NextButton());
+    // An update keeps the integration it has: that page is left out.
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
+        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    // Once the run has finished, closing asks nothing.
+    PostMessageW(d.Wizard(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(setup.Wait(), 0u);
+    EXPECT_EQ(test::ListFiles(dest + u"!Backup\\", u"*.zip").size(), 1u);
+    EXPECT_TRUE(FileExists(dest + u"Uninstall.exe"));
+    ForgetInstallation();
+}
+
+TEST(WizardWalk, APortableInstallationMovesOutOfProgramFilesAndSkipsTheIntegration) {
+    ForgetInstallation();
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    TWizardDriver d(nullptr);
+    WalkToTheSetupPage(setup, d);
+    HWND edit = d.ControlOfClass(L"Edit");
+    const String proposed = TWizardDriver::Text(edit);
+    EXPECT_NE(UpperCase(proposed).find(u"\\PROGRAM FILES"), String::npos) << StringToUtf8(proposed);
+    TWizardDriver::Click(d.Control(u"Portable installation"));
+    const String portable = TWizardDriver::Text(edit);
+    EXPECT_EQ(portable, GetSpecialFolder(CSIDL_DESKTOP) + u"ORVO\\");
+    EXPECT_TRUE(TWizardDriver::Checked(d.Control(u"Portable installation")));
+    Shot(d, "portable_3_setup");
+    struct TRemove {
+        String Folder;
+        ~TRemove() { RemoveTree(Folder); }
+    } remove{portable};
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    Shot(d, "portable_5_ready");
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
+        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 0u);
+    EXPECT_TRUE(FileExists(portable + u"ORVO.exe"));
+    EXPECT_FALSE(ProductEntry().has_value());  // nothing in the list of installed programs
+}
+
+TEST(WizardWalk, ARunCancelledThroughTheCloseQuestionEndsWithE4AndExitCodeTwo) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard cancel");
+    const String dest = folder.Path() + u"ORVO";
+    // The run waits in the middle of copying while this file exists.
+    const String hold = folder.Path() + u"hold";
+    WriteTextFile(hold, "hold");
+    TEnvironmentOverride holdAt(L"UINST_TEST_HOLD_AT", WidePtr(u"extracting:" + hold));
+    TSetupProcess setup(u"");
+    TWizardDriver d(nullptr);
+    WalkToTheSetupPage(setup, d);
+    TWizardDriver::Type(d.ControlOfClass(L"Edit"), dest);
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageIntegration"));
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageInstall"));
+    const DWORD start = GetTickCount();
+    while (!FileExists(dest + u"\\ORVO.exe") && GetTickCount() - start < 20000) TWizardDriver::Pump(20);
+    Shot(d, "cancel_6_progress");
+    CancelThroughTheCloseQuestion(setup, d.Wizard());
+    DeleteFileW(WidePtr(hold));
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    HWND memo = d.ControlOfClass(L"Edit");
+    ASSERT_TRUE(TWizardDriver::Visible(memo));
+    EXPECT_TRUE(Contains(TWizardDriver::Text(memo), u"Setup was cancelled before it had finished."))
+        << StringToUtf8(TWizardDriver::Text(memo));
+    EXPECT_FALSE(TWizardDriver::Visible(d.Control(u"Start ORVO")));
+    Shot(d, "cancel_7_finish");
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 2u);
+    EXPECT_FALSE(DirectoryExists(dest));  // what the cancelled run had copied is gone
+    EXPECT_FALSE(ProductEntry().has_value());
+}
+
+TEST(WizardWalk, ARunThatFailsOnALockedFileShowsItsErrorsAndStartsNothing) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard locked");
+    const String dest = folder.Path() + u"ORVO\\";
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
+    const auto before = ReadFileBytes(dest + u"ORVO.exe");
+    TUniqueFile lock(CreateFileW(WidePtr(dest + u"ORVO.exe"), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    // Without message boxes the question about the file in use is answered with Abort.
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    TWizardDriver d(nullptr);
+    WalkToTheSetupPage(setup, d);
+    ASSERT_EQ(TWizardDriver::Text(d.ControlOfClass(L"Edit")), dest);
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    EXPECT_NE(d.Control(u"Setup did not finish"), nullptr);
+    HWND memo = d.ControlOfClass(L"Edit");
+    ASSERT_TRUE(TWizardDriver::Visible(memo));
+    EXPECT_TRUE(Contains(TWizardDriver::Text(memo), u"ORVO.exe")) << StringToUtf8(TWizardDriver::Text(memo));
+    EXPECT_FALSE(TWizardDriver::Visible(d.Control(u"Start ORVO")));
+    EXPECT_FALSE(TWizardDriver::Visible(d.Control(u"Show the Readme file")));
+    Shot(d, "locked_7_finish");
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 1u);
+    EXPECT_FALSE(PlayerWindowAppears(3000));
+    lock.Reset();
+    EXPECT_EQ(ReadFileBytes(dest + u"ORVO.exe"), before);
+    EXPECT_TRUE(ProductEntry().has_value());  // the installation is still registered
     ForgetInstallation();
 }
 

@@ -136,7 +136,10 @@ bool TWizardDriver::Checked(HWND box) {
 }
 
 void TWizardDriver::Click(HWND button) {
-    SendMessageW(button, BM_CLICK, 0, 0);
+    // A click that opens a message box returns only when the box is closed; the caller gets
+    // control back after a while to find and answer it.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &ignored);
     Pump();
 }
 
@@ -144,7 +147,9 @@ void TWizardDriver::Type(HWND edit, StringView text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 0);
     for (char16_t c : text) {
-        SendMessageW(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
+        // Not forever: a message box that the keystroke opens would hold the call.
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(edit, WM_CHAR, static_cast<WPARAM>(c), 1, SMTO_NORMAL, 10000, &ignored)) return;
         Pump();
     }
 }

@@ -40,6 +40,7 @@ public:
     static bool Visible(HWND window);
     static bool Enabled(HWND window);
     static bool Checked(HWND box);
+    // Clicks a button; waits for the click's handler at most two seconds (it may open a box).
     static void Click(HWND button);
     // Types the text character by character into an edit (after emptying it).
     static void Type(HWND edit, StringView text);
