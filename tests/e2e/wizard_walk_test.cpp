@@ -11,59 +11,13 @@
 #include "platform/handles.h"
 #include "platform/process.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/wizard_e2e_support.h"
 #include "ui/testing/wizard_driver.h"
 
 namespace uinst::e2e {
 namespace {
 
 using testing::TWizardDriver;
-
-class TSetupProcess {
-public:
-    explicit TSetupProcess(const String& parameters) {
-        const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
-        FProcess = StartProcess(line);
-        if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
-    }
-    ~TSetupProcess() {
-        if (FProcess && WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FProcess.Get(), 99);
-            WaitForSingleObject(FProcess.Get(), 5000);
-        }
-    }
-    DWORD Id() const { return FProcess ? GetProcessId(FProcess.Get()) : 0; }
-    // The exit code once the process has ended; 259 (still running) after the time limit.
-    DWORD Wait(DWORD timeoutMs = 30000) const {
-        const DWORD start = GetTickCount();
-        while (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs)
-            TWizardDriver::Pump(20);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(FProcess.Get(), &code);
-        return code;
-    }
-
-private:
-    TUniqueHandle FProcess;
-};
-
-// Saves what the screen shows of the wizard under the build tree's screenshots folder.
-void Shot(const TWizardDriver& d, const char* name) {
-    const String folder = BinFolder() + u"..\\screenshots\\";
-    CreateDirectoryW(WidePtr(folder), nullptr);
-    d.ScreenCapture(folder + u"e2e_" + Utf8ToString(name) + u".png");
-}
-
-void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
-    HWND dialog = TWizardDriver::FindLanguageDialog(setup.Id());
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(TWizardDriver::Text(dialog), u"Select Language");
-    HWND combo = FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr);
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
-    // Items are sorted by name (Deutsch, English, Russian); item texts do not cross processes.
-    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), expected == u"English" ? 1 : 0);
-    TWizardDriver::Click(GetDlgItem(dialog, IDOK));
-}
 
 TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ForgetInstallation();
