@@ -173,14 +173,14 @@ void SaveWindowPng(HWND window, const String& fileName) {
     SaveBitmapPng(bitmap.Get(), fileName);
 }
 
-void SaveScreenPng(HWND window, const String& fileName) {
+TUniqueBitmap CaptureScreen(HWND window, void** bits) {
     RECT client{};
     GetClientRect(window, &client);
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    void* bits = nullptr;
-    TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &bits);
-    if (!bits) throw EInstallerGeneralError(u"Not enough memory for a picture.");
+    void* pixels = nullptr;
+    TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &pixels);
+    if (!pixels) throw EInstallerGeneralError(u"Not enough memory for a picture.");
     TWindowDC screen(nullptr);
     HDC dc = CreateCompatibleDC(screen.Get());
     HGDIOBJ old = SelectObject(dc, bitmap.Get());
@@ -188,7 +188,12 @@ void SaveScreenPng(HWND window, const String& fileName) {
     GdiFlush();
     SelectObject(dc, old);
     DeleteDC(dc);
-    SaveBitmapPng(bitmap.Get(), fileName);
+    if (bits) *bits = pixels;
+    return bitmap;
+}
+
+void SaveScreenPng(HWND window, const String& fileName) {
+    SaveBitmapPng(CaptureScreen(window, nullptr).Get(), fileName);
 }
 
 }  // namespace uinst

@@ -31,8 +31,11 @@ void SaveBitmapPng(HBITMAP bitmap, const String& fileName);
 // Draws the client area of the window and its child windows into a bitmap and saves it as PNG
 // (the frame is left out: the system draws it, and not at all without a display).
 void SaveWindowPng(HWND window, const String& fileName);
-// Saves what the screen shows of the window's client area, frame left out: the window may belong
-// to another process. Needs a display; without one the picture is empty.
+// What the screen shows of the window's client area, frame left out, as a 32-bit top-down DIB
+// section (its pixels at *bits when asked for): the window may belong to another process. Needs a
+// display; without one the picture is empty.
+TUniqueBitmap CaptureScreen(HWND window, void** bits);
+// Saves that picture as PNG.
 void SaveScreenPng(HWND window, const String& fileName);
 
 }  // namespace uinst

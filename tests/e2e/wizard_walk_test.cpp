@@ -1,6 +1,7 @@
 // The real setup program with its wizard, driven from this process as a person would use it:
 // language dialog, every page, typing the folder, ticking boxes; then the files, the exit code and
-// the program started from the finish page. Also a run cancelled through the close question.
+// the program started from the finish page. Also updates, portable installations, runs cancelled
+// or failing, automatic runs with a window, other languages and a denser display.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -13,7 +14,9 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/wizard_e2e_support.h"
 #include "ui/testing/wizard_driver.h"
 
 namespace uinst::e2e {
@@ -21,62 +24,12 @@ namespace {
 
 using testing::TWizardDriver;
 
-class TSetupProcess {
-public:
-    explicit TSetupProcess(const String& parameters)
-        : FSuppressesMessageBoxes(Contains(parameters, u"/SUPPRESSMSGBOXES")) {
-        const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
-        FProcess = StartProcess(line);
-        if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
-    }
-    ~TSetupProcess() {
-        if (FProcess && WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FProcess.Get(), 99);
-            WaitForSingleObject(FProcess.Get(), 5000);
-        }
-    }
-    bool SuppressesMessageBoxes() const { return FSuppressesMessageBoxes; }
-    DWORD Id() const { return FProcess ? GetProcessId(FProcess.Get()) : 0; }
-    // The exit code once the process has ended; 259 (still running) after the time limit.
-    DWORD Wait(DWORD timeoutMs = 30000) const {
-        const DWORD start = GetTickCount();
-        while (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT && GetTickCount() - start < timeoutMs)
-            TWizardDriver::Pump(20);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(FProcess.Get(), &code);
-        return code;
-    }
-
-private:
-    bool FSuppressesMessageBoxes;
-    TUniqueHandle FProcess;
-};
-
-// Saves what the screen shows of the wizard under the build tree's screenshots folder.
-void Shot(const TWizardDriver& d, const char* name) {
-    const String folder = BinFolder() + u"..\\screenshots\\";
-    CreateDirectoryW(WidePtr(folder), nullptr);
-    d.ScreenCapture(folder + u"e2e_" + Utf8ToString(name) + u".png");
-}
-
-void ChooseLanguage(const TSetupProcess& setup, const String& expected) {
-    HWND dialog = TWizardDriver::FindLanguageDialog(setup.Id());
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(TWizardDriver::Text(dialog), u"Select Language");
-    HWND combo = FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr);
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
-    // Items are sorted by name (Deutsch, English, Russian); item texts do not cross processes.
-    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), expected == u"English" ? 1 : 0);
-    TWizardDriver::Click(GetDlgItem(dialog, IDOK));
-}
-
 TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ForgetInstallation();
     TTempFolder folder(u"e2e wizard walk");
     const String dest = folder.Path() + u"ORVO";
     TSetupProcess setup(u"/SUPPRESSMSGBOXES");
-    ChooseLanguage(setup, u"English");
+    ChooseLanguage(setup);
 
     HWND wizard = TWizardDriver::FindWizard(setup.Id());
     ASSERT_NE(wizard, nullptr);
@@ -95,6 +48,7 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     TWizardDriver::Click(accept);
     EXPECT_TRUE(TWizardDriver::Checked(accept));
     EXPECT_TRUE(TWizardDriver::Enabled(d.NextButton()));
+    Shot(d, "install_2_license");
     TWizardDriver::Click(d.NextButton());
 
     ASSERT_TRUE(d.WaitForPage(u"PageSetup"));
@@ -104,6 +58,7 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     EXPECT_EQ(TWizardDriver::Text(edit), dest);
     EXPECT_TRUE(TWizardDriver::Checked(d.Control(u"Normal installation (every user keeps their own settings)")));
     EXPECT_FALSE(TWizardDriver::Visible(d.Control(u"Update the installed copy of ORVO")));
+    Shot(d, "install_3_setup");
     TWizardDriver::Click(d.NextButton());
 
     ASSERT_TRUE(d.WaitForPage(u"PageIntegration"));
@@ -111,10 +66,12 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     for (HWND c : d.Controls())
         if (TWizardDriver::Checked(c)) ++ticked;
     EXPECT_EQ(ticked, 5);
+    Shot(d, "install_4_integration");
     TWizardDriver::Click(d.NextButton());
 
     ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
     EXPECT_EQ(TWizardDriver::Text(d.NextButton()), u"Install");
+    Shot(d, "install_5_ready");
     TWizardDriver::Click(d.NextButton());
 
     ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
@@ -125,6 +82,7 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     EXPECT_TRUE(TWizardDriver::Visible(run) && TWizardDriver::Checked(run));
     TWizardDriver::Click(readme);
     EXPECT_FALSE(TWizardDriver::Checked(readme));
+    Shot(d, "install_7_finish");
     TWizardDriver::Click(d.NextButton());
     EXPECT_EQ(setup.Wait(), 0u);
 
@@ -142,17 +100,16 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
 
 TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
     TSetupProcess setup(u"");
-    ChooseLanguage(setup, u"English");
+    ChooseLanguage(setup);
     HWND wizard = TWizardDriver::FindWizard(setup.Id());
     ASSERT_NE(wizard, nullptr);
     TWizardDriver d(wizard);
     ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
     PostMessageW(wizard, WM_CLOSE, 0, 0);
     // The question is a message box of the setup program; OK confirms.
-    HWND box = nullptr;
-    const DWORD start = GetTickCount();
-    while (!(box = FindWindowW(L"#32770", L"ORVO Setup")) && GetTickCount() - start < 10000) TWizardDriver::Pump(20);
+    HWND box = FindMessageBox(setup.Id());
     ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TWizardDriver::Text(box), u"ORVO Setup");
     TWizardDriver::Click(GetDlgItem(box, IDOK));
     EXPECT_EQ(setup.Wait(), 2u);
 }
@@ -203,44 +160,9 @@ TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
     ForgetInstallation();
 }
 
-// A message box of the process (the close question, in whatever language), waiting for it.
-HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000) {
-    struct TSearch {
-        DWORD Process;
-        HWND Found = nullptr;
-    } search{processId};
-    const DWORD start = GetTickCount();
-    while (!search.Found && GetTickCount() - start < timeoutMs) {
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<TSearch*>(data);
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, 16);
-                DWORD process = 0;
-                GetWindowThreadProcessId(window, &process);
-                if (process == s->Process && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
-                    s->Found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (!search.Found) TWizardDriver::Pump(20);
-    }
-    return search.Found;
-}
-
-// Closes the wizard through its close question, answered with OK: the run counts as cancelled.
-void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard) {
-    PostMessageW(wizard, WM_CLOSE, 0, 0);
-    HWND box = FindMessageBox(setup.Id());
-    ASSERT_NE(box, nullptr);
-    TWizardDriver::Click(GetDlgItem(box, IDOK));
-}
-
 // From the language dialog to the setup page, accepting the licence on the way.
 void WalkToTheSetupPage(const TSetupProcess& setup, TWizardDriver& d, const char* shots = nullptr) {
-    ChooseLanguage(setup, u"English");
+    ChooseLanguage(setup);
     HWND wizard = TWizardDriver::FindWizard(setup.Id());
     ASSERT_NE(wizard, nullptr);
     d = TWizardDriver(wizard);
@@ -402,6 +324,124 @@ TEST(WizardWalk, ARunThatFailsOnALockedFileShowsItsErrorsAndStartsNothing) {
     lock.Reset();
     EXPECT_EQ(ReadFileBytes(dest + u"ORVO.exe"), before);
     EXPECT_TRUE(ProductEntry().has_value());  // the installation is still registered
+    ForgetInstallation();
+}
+
+TEST(WizardWalk, AutomaticRunsWithAWindowUpdateOrStayOnTheFinishPageWithTheirErrors) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard auto update");
+    const String dest = folder.Path() + u"ORVO\\";
+    ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 0u);
+    // /UPDATE keeps the window: progress, then it closes by itself.
+    const TRunResult update = RunSetup(u"/AUTO \"" + dest + u"\" /UPDATE");
+    EXPECT_EQ(update.ExitCode, 0u) << StringToUtf8(update.Log);
+    EXPECT_TRUE(Contains(update.Log, u"ioUpdate")) << StringToUtf8(update.Log);
+    EXPECT_EQ(test::ListFiles(dest + u"!Backup\\", u"*.zip").size(), 1u);
+    ForgetInstallation();
+
+    // A run that fails stays on the finish page with its errors until the user closes it.
+    const String failing = folder.Path() + u"failing";
+    TEnvironmentOverride fault(L"UINST_TEST_FAULT", L"write:3:112");
+    TSetupProcess setup(u"/AUTO \"" + failing + u"\" /SUPPRESSMSGBOXES");
+    HWND wizard = TWizardDriver::FindWizard(setup.Id(), 30000);
+    ASSERT_NE(wizard, nullptr);
+    TWizardDriver d(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    EXPECT_NE(d.Control(u"Setup did not finish"), nullptr);
+    EXPECT_TRUE(TWizardDriver::Visible(d.ControlOfClass(L"Edit")));
+    EXPECT_EQ(setup.Wait(1000), static_cast<DWORD>(STILL_ACTIVE));
+    Shot(d, "auto_7_finish_error");
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 1u);
+    EXPECT_FALSE(DirectoryExists(failing));
+}
+
+TEST(WizardWalk, TheRussianLanguageFileAddsTheAddOnsPage) {
+    ForgetInstallation();
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    ChooseLanguage(setup, dlEnglish, dlRussian);
+    HWND wizard = TWizardDriver::FindWizard(setup.Id());
+    ASSERT_NE(wizard, nullptr);
+    TWizardDriver d(wizard);
+    ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
+    EXPECT_NE(TWizardDriver::Text(wizard), u"ORVO Setup");  // the caption is Russian
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageLicense"));
+    TWizardDriver::Click(d.ControlOfClass(L"Button"));  // the only box: the acceptance
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageSetup"));
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageAddons"));
+    int ticked = 0;
+    for (HWND c : d.Controls())
+        if (TWizardDriver::Checked(c)) ++ticked;
+    EXPECT_EQ(ticked, 3);
+    Shot(d, "ru_4_addons");
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_TRUE(d.WaitForPage(u"PageIntegration"));
+    TWizardDriver::Click(d.BackButton());
+    EXPECT_TRUE(d.WaitForPage(u"PageAddons"));
+}
+
+// Sets the display density that Wine gives the programs it starts, for the lifetime of the object.
+class TDisplayDensity {
+public:
+    explicit TDisplayDensity(DWORD dpi) {
+        for (auto& place : FPlaces) {
+            auto key = TRegistryKey::Create(place.Root, place.Path);
+            place.Saved = key.ReadDWord(u"LogPixels");
+            key.WriteDWord(u"LogPixels", dpi);
+        }
+    }
+    ~TDisplayDensity() {
+        for (auto& place : FPlaces) {
+            auto key = TRegistryKey::Create(place.Root, place.Path);
+            if (place.Saved)
+                key.WriteDWord(u"LogPixels", *place.Saved);
+            else
+                key.DeleteValue(u"LogPixels");
+        }
+    }
+
+private:
+    struct TPlace {
+        HKEY Root;
+        String Path;
+        std::optional<uint32_t> Saved;
+    };
+    TPlace FPlaces[2] = {{HKEY_CURRENT_USER, u"Control Panel\\Desktop", {}},
+                         {HKEY_CURRENT_CONFIG, u"Software\\Fonts", {}}};
+};
+
+TEST(WizardWalk, AnInstallationAtOneHundredFortyFourDpiScalesEveryPage) {
+    ForgetInstallation();
+    TTempFolder folder(u"e2e wizard 144");
+    const String dest = folder.Path() + u"ORVO";
+    TDisplayDensity density(144);
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    TWizardDriver d(nullptr);
+    WalkToTheSetupPage(setup, d, "144");
+    // The design size 640 x 480 at one and a half times.
+    RECT client{};
+    GetClientRect(d.Wizard(), &client);
+    EXPECT_EQ(client.right, 960);
+    EXPECT_EQ(client.bottom, 720);
+    TWizardDriver::Type(d.ControlOfClass(L"Edit"), dest);
+    Shot(d, "144_3_setup");
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageIntegration"));
+    Shot(d, "144_4_integration");
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
+    Shot(d, "144_5_ready");
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
+    Shot(d, "144_7_finish");
+    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
+        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    TWizardDriver::Click(d.NextButton());
+    EXPECT_EQ(setup.Wait(), 0u);
+    EXPECT_TRUE(FileExists(dest + u"\\ORVO.exe"));
     ForgetInstallation();
 }
 

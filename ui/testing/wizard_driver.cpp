@@ -189,4 +189,24 @@ void TWizardDriver::ScreenCapture(const String& fileName) const {
     SaveScreenPng(FWizard, fileName);
 }
 
+TScreenPicture::TScreenPicture(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    void* bits = nullptr;
+    FBitmap = CaptureScreen(window, &bits);
+    FBits = static_cast<const DWORD*>(bits);
+    FWidth = client.right;
+    FHeight = client.bottom;
+}
+
+COLORREF TScreenPicture::Pixel(int x, int y) const {
+    if (!FBits || x < 0 || y < 0 || x >= FWidth || y >= FHeight) return CLR_INVALID;
+    const DWORD bgra = FBits[static_cast<size_t>(y) * static_cast<size_t>(FWidth) + static_cast<size_t>(x)];
+    return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
+}
+
+void TScreenPicture::Save(const String& fileName) const {
+    SaveBitmapPng(FBitmap.Get(), fileName);
+}
+
 }  // namespace uinst::testing

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/string.h"
+#include "platform/gdi.h"
 
 namespace uinst::testing {
 
@@ -55,6 +56,25 @@ public:
 
 private:
     HWND FWizard;
+};
+
+// What the screen shows of a window's client area at one moment, the window of another process
+// too; no repaint is asked for, so it is what the window has painted by itself. Pixels to check,
+// and the same picture to save.
+class TScreenPicture {
+public:
+    explicit TScreenPicture(HWND window);
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // The colour at client coordinates; CLR_INVALID outside the picture.
+    COLORREF Pixel(int x, int y) const;
+    void Save(const String& fileName) const;
+
+private:
+    TUniqueBitmap FBitmap;
+    const DWORD* FBits = nullptr;
+    int FWidth = 0;
+    int FHeight = 0;
 };
 
 }  // namespace uinst::testing

@@ -1,0 +1,49 @@
+#pragma once
+// The real setup program with its wizard, started from a test: the process, the language dialog
+// and pictures of what the screen shows.
+#include <windows.h>
+
+#include <optional>
+
+#include "base/string.h"
+#include "platform/handles.h"
+#include "ui/testing/wizard_driver.h"
+
+namespace uinst::e2e {
+
+// uInstaller.exe of the build with the parameters; ended by force if it still runs at the end.
+class TSetupProcess {
+public:
+    explicit TSetupProcess(const String& parameters);
+    ~TSetupProcess();
+    DWORD Id() const;
+    // "/SUPPRESSMSGBOXES" was given: the program answers its questions itself.
+    bool SuppressesMessageBoxes() const { return FSuppressesMessageBoxes; }
+    // The exit code once the process has ended; 259 (still running) after the time limit.
+    DWORD Wait(DWORD timeoutMs = 30000) const;
+
+private:
+    bool FSuppressesMessageBoxes;
+    TUniqueHandle FProcess;
+};
+
+// The language files of the demo in the order of the dialog's list, sorted by their names.
+enum TDemoLanguage { dlGerman, dlEnglish, dlRussian };
+// Answers the language dialog of the process with OK, checking that the expected language is
+// preselected, after choosing another one when asked to. Under an English user interface
+// English is preselected though German comes first: the choice follows the user interface.
+void ChooseLanguage(const TSetupProcess& setup, TDemoLanguage preselected = dlEnglish,
+                    std::optional<TDemoLanguage> choice = std::nullopt);
+// A message box of the process (a question, in whatever language), waiting for it; none after
+// the time limit.
+HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000);
+// Closes the wizard through its close question, answered with OK.
+void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard);
+
+// The PNG file of that name under the build tree's screenshots folder ("e2e_NAME.png"); the
+// folder is created.
+String ScreenshotFile(const char* name);
+// Saves what the screen shows of the wizard there, once it has painted.
+void Shot(const testing::TWizardDriver& d, const char* name);
+
+}  // namespace uinst::e2e
