@@ -51,27 +51,33 @@ void ChooseLanguage(const TSetupProcess& setup, TDemoLanguage preselected, std::
     TWizardDriver::Click(GetDlgItem(dialog, IDOK));
 }
 
+namespace {
+
+struct TMessageBoxSearch {
+    DWORD Process;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindMessageBoxOf(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<TMessageBoxSearch*>(data);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == search->Process && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 HWND FindMessageBox(DWORD processId, DWORD timeoutMs) {
-    struct TSearch {
-        DWORD Process;
-        HWND Found = nullptr;
-    } search{processId};
+    TMessageBoxSearch search{processId};
     const DWORD start = GetTickCount();
     for (;;) {
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<TSearch*>(data);
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, 16);
-                DWORD process = 0;
-                GetWindowThreadProcessId(window, &process);
-                if (process == s->Process && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
-                    s->Found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(FindMessageBoxOf, reinterpret_cast<LPARAM>(&search));
         if (search.Found || GetTickCount() - start > timeoutMs) return search.Found;
         TWizardDriver::Pump(20);
     }
