@@ -7,6 +7,7 @@
 #include "engine/product_info.h"
 #include "platform/gdi.h"
 #include "platform/seams.h"
+#include "ui/controls/button_painter.h"
 #include "ui/dialogs/folder_chooser.h"
 #include "ui/image.h"
 #include "ui/pages/install_page.h"
@@ -381,6 +382,13 @@ LRESULT TInstallerForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             break;
         case WM_CTLCOLORBTN:
             return reinterpret_cast<LRESULT>(PaletteBrush(WizardPalette().Accent));
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == FBack || header->hwndFrom == FNext)
+                if (const auto result = PaintButton(*header, WizardPalette(), FScale, WizardPalette().Accent))
+                    return *result;
+            break;
+        }
         case 0x02E0:  // WM_DPICHANGED
             ChangeDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;

@@ -11,6 +11,7 @@
 #include "formats/ini_file.h"
 #include "platform/handles.h"
 #include "platform/seams.h"
+#include "ui/controls/button_painter.h"
 #include "ui/controls/formatted_label.h"
 #include "ui/controls/links.h"
 #include "ui/controls/rich_viewer.h"
@@ -412,6 +413,13 @@ LRESULT TInstallerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->code == NM_CUSTOMDRAW) {
+                auto* control = reinterpret_cast<TPageControl*>(GetWindowLongPtrW(header->hwndFrom, GWLP_USERDATA));
+                if (control && control->Handle == header->hwndFrom && !control->Object)
+                    if (const auto result = PaintButton(*header, WizardPalette(), FScale, WizardPalette().Background,
+                                                        control->TextColor))
+                        return *result;
+            }
             for (auto& control : FControls) {
                 LRESULT result = 0;
                 if (control->Object && control->Handle == header->hwndFrom &&

@@ -11,6 +11,15 @@ namespace uinst {
 namespace {
 
 TWizardPalette Palette;
+
+// `from` moved towards `to` by amount / 256.
+COLORREF Mix(COLORREF from, COLORREF to, int amount) {
+    auto channel = [&](int shift) {
+        const int a = (from >> shift) & 0xFF, b = (to >> shift) & 0xFF;
+        return static_cast<COLORREF>(a + (b - a) * amount / 256) << shift;
+    };
+    return channel(0) | channel(8) | channel(16);
+}
 std::optional<bool> SchemeOverride;
 
 }  // namespace
@@ -47,6 +56,22 @@ void UpdateWizardColors() {
     p.DisabledText = SkinColor(u"Labels.Colors.TextDisabled", p.DisabledText);
     p.Hyperlink = SkinColor(u"Labels.Colors.TextHyperlink", p.Hyperlink);
     p.ButtonText = SkinColor(u"Buttons.Colors.Text", p.Text);
+    p.ButtonTextHot = SkinColor(u"Buttons.Colors.TextHover", p.ButtonText);
+    p.ButtonTextPressed = SkinColor(u"Buttons.Colors.TextPressed", p.ButtonText);
+    p.ButtonTextDisabled = SkinColor(u"Buttons.Colors.TextDisabled", p.DisabledText);
+    const auto button = SkinTextureColors(u"Buttons.Textures.Button");
+    p.ButtonFace = button ? button->Fill : p.Dark ? RGB(0x33, 0x33, 0x33) : p.ButtonFace;
+    p.ButtonBorder = button ? button->Border : p.Dark ? RGB(0x5A, 0x5A, 0x5A) : p.ButtonBorder;
+    p.ButtonFaceHot = Mix(p.ButtonFace, p.ButtonText, 20);
+    p.ButtonFacePressed = Mix(p.ButtonFace, p.ButtonText, 40);
+    p.ButtonBorderDefault = Mix(p.ButtonBorder, p.ButtonText, 128);
+    p.ButtonBorderDisabled = Mix(p.ButtonBorder, p.ButtonFace, 128);
+    const auto check = SkinTextureColors(u"Buttons.Textures.CheckBox");
+    p.CheckFace = check ? check->Fill : p.Dark ? RGB(0x2F, 0x2F, 0x2F) : p.CheckFace;
+    p.CheckBorder = check ? check->Border : p.Dark ? RGB(0xC8, 0xC8, 0xC8) : p.CheckBorder;
+    p.CheckFacePressed = Mix(p.CheckFace, p.ButtonText, 40);
+    p.CheckBorderHot = p.Accent;
+    p.CheckMark = p.ButtonText;
     p.EditContent = SkinColor(u"EditBox.Colors.Content", p.Dark ? RGB(0x2F, 0x2F, 0x2F) : p.EditContent);
     p.EditContentDisabled =
         SkinColor(u"EditBox.Colors.ContentDisabled", p.Dark ? RGB(0x36, 0x36, 0x36) : p.EditContentDisabled);

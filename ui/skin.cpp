@@ -1,5 +1,6 @@
 #include "ui/skin.h"
 
+#include "formats/skin_texture.h"
 #include "platform/handles.h"
 #include "platform/seams.h"
 
@@ -65,6 +66,32 @@ COLORREF SkinColor(StringView id, COLORREF fallback) {
     if (!color || !color->HasValue()) return fallback;
     const TAlphaColor value = color->Value();
     return (value >> 24) ? AlphaColorToColorRef(value) : fallback;
+}
+
+std::optional<TSkinTextureColors> SkinTextureColors(StringView id) {
+    const auto* texture = RootResources().GetResource<TORLResourceTexture>(id);
+    if (!texture) return std::nullopt;
+    std::vector<TORLTextureImage> images;
+    try {
+        images = ReadTextureImages(texture->Data());
+    } catch (const ESkinTextureError&) {
+        return std::nullopt;
+    }
+    const TORLTextureImage* image = nullptr;
+    for (const auto& candidate : images)
+        if (!image || candidate.Dpi == 96) image = &candidate;
+    if (!image || image->Width == 0 || image->Height == 0 ||
+        image->Pixels.size() != static_cast<size_t>(image->Width) * image->Height)
+        return std::nullopt;
+    // The layout starts with the number of states stacked one above the other.
+    uint32_t frames = 1;
+    if (image->Layout.size() >= 4)
+        frames = image->Layout[0] | image->Layout[1] << 8 | image->Layout[2] << 16 | uint32_t{image->Layout[3]} << 24;
+    if (frames == 0 || frames > image->Height) frames = 1;
+    const uint32_t frameHeight = image->Height / frames;
+    const uint32_t fill = image->Pixels[static_cast<size_t>(frameHeight / 2) * image->Width + image->Width / 2];
+    const uint32_t border = image->Pixels[0];
+    return TSkinTextureColors{AlphaColorToColorRef(fill), AlphaColorToColorRef(border)};
 }
 
 TORLFontValues SkinFont(StringView id) {

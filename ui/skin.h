@@ -4,6 +4,8 @@
 // colours and fonts by identifier ("Labels.Colors.Text").
 #include <windows.h>
 
+#include <optional>
+
 #include "base/string.h"
 #include "formats/skin.h"
 
@@ -27,6 +29,15 @@ bool IsWindows11();
 COLORREF SkinColor(StringView id, COLORREF fallback);
 // The values of a font item (the class defaults when there is none).
 TORLFontValues SkinFont(StringView id);
+
+// The two colours of a texture's first state at 96 DPI: the middle of the picture and its edge
+// (the skins draw each state as a filled rectangle with a border). None when the identifier names
+// no texture or its first picture is empty or damaged.
+struct TSkinTextureColors {
+    COLORREF Fill;
+    COLORREF Border;
+};
+std::optional<TSkinTextureColors> SkinTextureColors(StringView id);
 
 // 0xAARRGGBB to 0x00BBGGRR.
 inline COLORREF AlphaColorToColorRef(TAlphaColor color) {

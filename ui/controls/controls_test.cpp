@@ -7,7 +7,9 @@
 
 #include "base/stream.h"
 #include "platform/seams.h"
+#include "platform/gdi.h"
 #include "platform/window.h"
+#include "ui/controls/button_painter.h"
 #include "ui/controls/formatted_label.h"
 #include "ui/controls/links.h"
 #include "ui/controls/rich_viewer.h"
@@ -49,6 +51,7 @@ public:
         CreateHandle(L"uinst.test.THost", 0, u"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 600, 400, nullptr);
     }
     ISkinnedControl* Child = nullptr;
+    TScale Scale;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -56,6 +59,10 @@ protected:
             LRESULT result = 0;
             if (Child->HandleNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
         }
+        if (message == WM_NOTIFY)
+            if (const auto result = PaintButton(*reinterpret_cast<const NMHDR*>(lParam), WizardPalette(), Scale,
+                                                WizardPalette().Background))
+                return *result;
         if (message == WM_PAINT) {
             PAINTSTRUCT ps;
             BeginPaint(Handle(), &ps);
@@ -231,6 +238,166 @@ TEST_F(Controls, Windows11TakesTheVariantsOfItsSkinItems) {
     ASSERT_TRUE(LoadRootSkin(false));
     EXPECT_TRUE(twin());
     LoadRootSkin(false);
+}
+
+// Buttons of the system's class drawn by the wizard: what a button shows, taken as the pictures of
+// the wizard are (WM_PRINTCLIENT, which paints through the same custom draw).
+class ButtonPainting : public Controls {
+protected:
+    void SetUp() override {
+        Controls::SetUp();
+        Scheme(false);
+    }
+    void Scheme(bool dark) {
+        SetSchemeOverride(dark);
+        LoadRootSkin(dark);  // under the Windows 10 of the fixture
+        UpdateWizardColors();
+    }
+    HWND Create(DWORD style, const wchar_t* caption, int width, int height) {
+        HWND button = CreateWindowExW(0, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 10, 10, width,
+                                      height, host.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+        EXPECT_NE(button, nullptr);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        return button;
+    }
+    struct TShot {
+        std::vector<COLORREF> Pixels;
+        int Width = 0;
+        COLORREF At(int x, int y) const { return Pixels[static_cast<size_t>(y * Width + x)]; }
+        // Pixels close to the colour in the rectangle.
+        int Count(COLORREF colour, RECT r, int tolerance = 24) const {
+            int count = 0;
+            for (int y = r.top; y < r.bottom; ++y)
+                for (int x = r.left; x < r.right; ++x) {
+                    const COLORREF c = At(x, y);
+                    count += std::abs(GetRValue(c) - GetRValue(colour)) <= tolerance &&
+                             std::abs(GetGValue(c) - GetGValue(colour)) <= tolerance &&
+                             std::abs(GetBValue(c) - GetBValue(colour)) <= tolerance;
+                }
+            return count;
+        }
+    };
+    TShot Shot(HWND button) {
+        RECT client{};
+        GetClientRect(button, &client);
+        const TWindowDC screen(nullptr);
+        TMemoryDC dc(screen.Get(), client.right, client.bottom);
+        FillRect(dc.Get(), &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
+        TShot shot;
+        shot.Width = client.right;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; ++x) shot.Pixels.push_back(GetPixel(dc.Get(), x, y));
+        return shot;
+    }
+    TSeamOverride<decltype(TSeams::OSVersion)> windows10{Seams().OSVersion, [] { return TOSVersion{10, 0, 19045}; }};
+};
+
+TEST_F(ButtonPainting, ButtonColoursComeFromTheSkinOfTheScheme) {
+    EXPECT_EQ(WizardPalette().ButtonFace, RGB(0xE1, 0xE1, 0xE1));
+    EXPECT_EQ(WizardPalette().ButtonBorder, RGB(0xAD, 0xAD, 0xAD));
+    EXPECT_EQ(WizardPalette().CheckFace, RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(WizardPalette().CheckBorder, RGB(0x33, 0x33, 0x33));
+    EXPECT_EQ(WizardPalette().ButtonTextDisabled, RGB(0x80, 0x80, 0x80));
+    Scheme(true);
+    EXPECT_EQ(WizardPalette().ButtonFace, RGB(0x33, 0x33, 0x33));
+    EXPECT_EQ(WizardPalette().ButtonBorder, RGB(0x5A, 0x5A, 0x5A));
+    EXPECT_EQ(WizardPalette().CheckFace, RGB(0x2F, 0x2F, 0x2F));
+    EXPECT_EQ(WizardPalette().CheckBorder, RGB(0xC8, 0xC8, 0xC8));
+    EXPECT_EQ(WizardPalette().ButtonText, RGB(0xFF, 0xFF, 0xFF));
+    // Hot and pressed faces and the default button's border stand apart from the face.
+    EXPECT_NE(WizardPalette().ButtonFaceHot, WizardPalette().ButtonFace);
+    EXPECT_NE(WizardPalette().ButtonFacePressed, WizardPalette().ButtonFaceHot);
+    EXPECT_NE(WizardPalette().ButtonBorderDefault, WizardPalette().ButtonBorder);
+    {
+        // Windows 11 takes the face of the skin's variant.
+        TSeamOverride<decltype(TSeams::OSVersion)> windows11(Seams().OSVersion, [] {
+            return TOSVersion{10, 0, 22000};
+        });
+        LoadRootSkin(true);
+        UpdateWizardColors();
+        EXPECT_EQ(WizardPalette().ButtonFace, RGB(0x2D, 0x2D, 0x2D));
+        SetSchemeOverride(false);
+        LoadRootSkin(false);
+        UpdateWizardColors();
+        EXPECT_EQ(WizardPalette().ButtonFace, RGB(0xFB, 0xFB, 0xFB));
+    }
+    Scheme(false);
+}
+
+TEST_F(ButtonPainting, PushButtonFaceBorderStatesAndDisabledText) {
+    HWND next = Create(BS_DEFPUSHBUTTON, L"Next >", 121, 25);
+    HWND back = Create(BS_PUSHBUTTON, L"< Back", 121, 25);
+    const RECT text{20, 4, 100, 21};
+    TShot shot = Shot(next);
+    EXPECT_EQ(shot.At(4, 4), WizardPalette().ButtonFace);
+    EXPECT_EQ(shot.At(0, 0), WizardPalette().ButtonBorderDefault);  // the default button
+    EXPECT_EQ(shot.At(1, 12), WizardPalette().ButtonBorderDefault);
+    EXPECT_GT(shot.Count(WizardPalette().ButtonText, text), 10);
+    EXPECT_EQ(Shot(back).At(0, 0), WizardPalette().ButtonBorder);
+    EXPECT_EQ(Shot(back).At(1, 12), WizardPalette().ButtonFace);
+
+    SendMessageW(next, BM_SETSTATE, TRUE, 0);
+    EXPECT_EQ(Shot(next).At(4, 4), WizardPalette().ButtonFacePressed);
+    SendMessageW(next, BM_SETSTATE, FALSE, 0);
+
+    EnableWindow(next, FALSE);
+    shot = Shot(next);
+    EXPECT_EQ(shot.At(4, 4), WizardPalette().ButtonFace);
+    EXPECT_EQ(shot.At(0, 0), WizardPalette().ButtonBorderDisabled);
+    EXPECT_GT(shot.Count(WizardPalette().ButtonTextDisabled, text), 10);
+    EXPECT_EQ(shot.Count(WizardPalette().ButtonText, text), 0);
+    EnableWindow(next, TRUE);
+
+    // The dark scheme: a dark face with light text, not the system's light button.
+    Scheme(true);
+    shot = Shot(next);
+    EXPECT_EQ(shot.At(4, 4), RGB(0x33, 0x33, 0x33));
+    EXPECT_GT(shot.Count(RGB(0xFF, 0xFF, 0xFF), text), 10);
+    EXPECT_EQ(shot.Count(RGB(0, 0, 0), text), 0);
+    // Still a button of the system: its caption is its window text.
+    wchar_t caption[16]{};
+    GetWindowTextW(next, caption, 16);
+    EXPECT_STREQ(caption, L"Next >");
+}
+
+TEST_F(ButtonPainting, CheckBoxAndRadioMarksFollowTheirState) {
+    HWND box = Create(BS_AUTOCHECKBOX, L"Back up the files", 200, 17);
+    HWND radio = Create(BS_RADIOBUTTON, L"Portable installation", 200, 17);
+    for (bool dark : {false, true}) {
+        Scheme(dark);
+        const TWizardPalette& p = WizardPalette();
+        const RECT square{2, 4, 11, 13};  // inside the box of 13 pixels, centred on 17
+        for (HWND button : {box, radio}) {
+            SCOPED_TRACE(button == box ? "check box" : "radio button");
+            SendMessageW(button, BM_SETCHECK, BST_UNCHECKED, 0);
+            TShot shot = Shot(button);
+            EXPECT_EQ(shot.At(199, 8), p.Background);
+            EXPECT_EQ(shot.Count(p.CheckMark, square, 0), 0);
+            EXPECT_GT(shot.Count(p.CheckFace, square, 0), 20);
+            SendMessageW(button, BM_SETCHECK, BST_CHECKED, 0);
+            EXPECT_EQ(SendMessageW(button, BM_GETCHECK, 0, 0), BST_CHECKED);
+            shot = Shot(button);
+            EXPECT_GT(shot.Count(p.CheckMark, square, 0), 8);
+            EXPECT_GT(shot.Count(p.ButtonText, RECT{20, 0, 150, 17}), 10);  // the caption
+        }
+    }
+    // A click ticks the automatic box, drawn at once.
+    SendMessageW(box, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(box, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    // The box grows with the density: 13 pixels at 96 DPI, 19 at 144.
+    const auto side = [&] {
+        const TShot shot = Shot(box);
+        int last = -1;
+        for (int x = 0; x < host.Scale(16); ++x)  // left of the caption
+            if (shot.At(x, 8) == WizardPalette().CheckBorder) last = x;
+        return last + 1;
+    };
+    EXPECT_EQ(side(), 13);
+    host.Scale = TScale(144);
+    SetWindowPos(box, nullptr, 0, 0, 300, 25, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(side(), 19);
 }
 
 }  // namespace
