@@ -386,8 +386,7 @@ TEST(WizardWalk, TheRussianLanguageFileAddsTheAddOnsPage) {
 // Run under a German user interface by the test wizard_e2e_german (LANG=de_DE.UTF-8), skipped
 // elsewhere: under an English one the other walks see English preselected.
 TEST(WizardWalk, TheLanguageDialogFollowsTheUserInterfaceLanguage) {
-    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_GERMAN)
-        GTEST_SKIP() << "needs a German user interface";
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_GERMAN) GTEST_SKIP() << "needs a German user interface";
     TSetupProcess setup(u"");
     ChooseLanguage(setup, dlGerman);
     HWND wizard = TWizardDriver::FindWizard(setup.Id());

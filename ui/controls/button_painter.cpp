@@ -84,8 +84,7 @@ std::wstring Caption(HWND button) {
 }
 
 // The caption in the rectangle, centred vertically; wrapped when the button is multi-line.
-void DrawCaption(HDC dc, HWND button, RECT r, UINT align, const TButtonState& state, COLORREF color,
-                 RECT* drawn) {
+void DrawCaption(HDC dc, HWND button, RECT r, UINT align, const TButtonState& state, COLORREF color, RECT* drawn) {
     const std::wstring text = Caption(button);
     const bool multiLine = (GetWindowLongW(button, GWL_STYLE) & BS_MULTILINE) != 0;
     const UINT format = align | DT_NOCLIP | (state.ShowPrefix ? 0 : DT_HIDEPREFIX) |
@@ -134,8 +133,8 @@ void PaintPush(HDC dc, HWND button, const RECT& client, const TWizardPalette& p,
     }
 }
 
-void PaintBox(HDC dc, HWND button, const RECT& client, TButtonShape shape, const TWizardPalette& p,
-              const TScale& scale, const TButtonState& s, COLORREF background, COLORREF text) {
+void PaintBox(HDC dc, HWND button, const RECT& client, TButtonShape shape, const TWizardPalette& p, const TScale& scale,
+              const TButtonState& s, COLORREF background, COLORREF text) {
     Fill(dc, client, background);
     const int side = std::min<int>(scale(13), client.bottom - client.top);
     const int top = client.top + (client.bottom - client.top - side) / 2;
