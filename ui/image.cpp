@@ -192,8 +192,4 @@ TUniqueBitmap CaptureScreen(HWND window, void** bits) {
     return bitmap;
 }
 
-void SaveScreenPng(HWND window, const String& fileName) {
-    SaveBitmapPng(CaptureScreen(window, nullptr).Get(), fileName);
-}
-
 }  // namespace uinst

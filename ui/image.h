@@ -35,7 +35,5 @@ void SaveWindowPng(HWND window, const String& fileName);
 // section (its pixels at *bits when asked for): the window may belong to another process. Needs a
 // display; without one the picture is empty.
 TUniqueBitmap CaptureScreen(HWND window, void** bits);
-// Saves that picture as PNG.
-void SaveScreenPng(HWND window, const String& fileName);
 
 }  // namespace uinst

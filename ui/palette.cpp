@@ -11,6 +11,7 @@ namespace uinst {
 namespace {
 
 TWizardPalette Palette;
+std::optional<bool> SchemeOverride;
 
 // `from` moved towards `to` by amount / 256.
 COLORREF Mix(COLORREF from, COLORREF to, int amount) {
@@ -20,7 +21,6 @@ COLORREF Mix(COLORREF from, COLORREF to, int amount) {
     };
     return channel(0) | channel(8) | channel(16);
 }
-std::optional<bool> SchemeOverride;
 
 }  // namespace
 

@@ -25,49 +25,6 @@ using testing::TScreenPicture;
 using testing::TWizardDriver;
 
 constexpr char16_t kPersonalize[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-constexpr wchar_t kAppsUseLightTheme[] = L"AppsUseLightTheme";
-
-// The user's scheme of applications, put back exactly as it was (value, type, key) at the end.
-class TAppsSchemeSetting {
-public:
-    TAppsSchemeSetting() {
-        const auto key = TRegistryKey::Open(HKEY_CURRENT_USER, kPersonalize);
-        FKeyExisted = key.has_value();
-        DWORD size = 0;
-        if (!key ||
-            RegQueryValueExW(key->Handle(), kAppsUseLightTheme, nullptr, &FType, nullptr, &size) != ERROR_SUCCESS)
-            return;
-        FData.resize(size);
-        FValueExisted =
-            RegQueryValueExW(key->Handle(), kAppsUseLightTheme, nullptr, &FType, FData.data(), &size) == ERROR_SUCCESS;
-        FData.resize(size);
-    }
-    ~TAppsSchemeSetting() {
-        auto key = TRegistryKey::Create(HKEY_CURRENT_USER, kPersonalize);
-        if (FValueExisted)
-            RegSetValueExW(key.Handle(), kAppsUseLightTheme, 0, FType, FData.data(), static_cast<DWORD>(FData.size()));
-        else
-            key.DeleteValue(u"AppsUseLightTheme");
-        if (!FKeyExisted) RegDeleteKeyW(HKEY_CURRENT_USER, WidePtr(String(kPersonalize)));
-    }
-    TAppsSchemeSetting(const TAppsSchemeSetting&) = delete;
-    TAppsSchemeSetting& operator=(const TAppsSchemeSetting&) = delete;
-
-    // 0 is dark, 1 light; no value at all is light too.
-    void Set(std::optional<uint32_t> value) {
-        auto key = TRegistryKey::Create(HKEY_CURRENT_USER, kPersonalize);
-        if (value)
-            key.WriteDWord(u"AppsUseLightTheme", *value);
-        else
-            key.DeleteValue(u"AppsUseLightTheme");
-    }
-
-private:
-    bool FKeyExisted = false;
-    bool FValueExisted = false;
-    DWORD FType = REG_NONE;
-    std::vector<BYTE> FData;
-};
 
 // What Windows sends to every top-level window when the user switches between light and dark.
 void BroadcastSchemeChange() {
@@ -237,7 +194,7 @@ TEST(SchemeWalk, TheWizardStartsInTheUsersSchemeAndRecoloursWhenItChanges) {
         ReleaseDC(nullptr, screen);
         if (probe == CLR_INVALID) GTEST_SKIP() << "the screen cannot be read (no display)";
     }
-    TAppsSchemeSetting setting;  // ends after the process
+    TRegistryValueGuard setting(HKEY_CURRENT_USER, kPersonalize, u"AppsUseLightTheme");  // ends after the process
     setting.Set(0);
     // With message boxes: the close question ends the walk.
     TSetupProcess setup(u"");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace uinst::e2e {
@@ -88,6 +89,36 @@ void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard) {
     HWND box = FindMessageBox(setup.Id());
     ASSERT_NE(box, nullptr);
     TWizardDriver::Click(GetDlgItem(box, IDOK));
+}
+
+TRegistryValueGuard::TRegistryValueGuard(HKEY root, const String& path, const String& name)
+    : FRoot(root), FPath(path), FName(name) {
+    const auto key = TRegistryKey::Open(root, path);
+    FKeyExisted = key.has_value();
+    DWORD size = 0;
+    if (!key || RegQueryValueExW(key->Handle(), WidePtr(name), nullptr, &FType, nullptr, &size) != ERROR_SUCCESS)
+        return;
+    FData.resize(size);
+    FValueExisted =
+        RegQueryValueExW(key->Handle(), WidePtr(name), nullptr, &FType, FData.data(), &size) == ERROR_SUCCESS;
+    FData.resize(size);
+}
+
+TRegistryValueGuard::~TRegistryValueGuard() {
+    auto key = TRegistryKey::Create(FRoot, FPath);
+    if (FValueExisted)
+        RegSetValueExW(key.Handle(), WidePtr(FName), 0, FType, FData.data(), static_cast<DWORD>(FData.size()));
+    else
+        key.DeleteValue(FName);
+    if (!FKeyExisted) RegDeleteKeyW(FRoot, WidePtr(FPath));
+}
+
+void TRegistryValueGuard::Set(std::optional<uint32_t> value) const {
+    auto key = TRegistryKey::Create(FRoot, FPath);
+    if (value)
+        key.WriteDWord(FName, *value);
+    else
+        key.DeleteValue(FName);
 }
 
 String ScreenshotFile(const char* name) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <vector>
 
 #include "base/string.h"
 #include "platform/handles.h"
@@ -39,6 +40,27 @@ void ChooseLanguage(const TSetupProcess& setup, TDemoLanguage preselected = dlEn
 HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000);
 // Closes the wizard through its close question, answered with OK.
 void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard);
+
+// Keeps a registry value as it was (type and data; its key too when the object made it) and puts
+// it back at the end of its lifetime; meanwhile the test sets it as a DWORD or deletes it.
+class TRegistryValueGuard {
+public:
+    TRegistryValueGuard(HKEY root, const String& path, const String& name);
+    ~TRegistryValueGuard();
+    TRegistryValueGuard(const TRegistryValueGuard&) = delete;
+    TRegistryValueGuard& operator=(const TRegistryValueGuard&) = delete;
+    // The value as a DWORD; none deletes it.
+    void Set(std::optional<uint32_t> value) const;
+
+private:
+    HKEY FRoot;
+    String FPath;
+    String FName;
+    bool FKeyExisted = false;
+    bool FValueExisted = false;
+    DWORD FType = REG_NONE;
+    std::vector<BYTE> FData;
+};
 
 // The PNG file of that name under the build tree's screenshots folder ("e2e_NAME.png"); the
 // folder is created.

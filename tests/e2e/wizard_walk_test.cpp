@@ -24,6 +24,22 @@ namespace {
 
 using testing::TWizardDriver;
 
+// The player's window appears (a run entry started it) within the time; it is closed again.
+bool PlayerWindowAppears(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    HWND player = nullptr;
+    while (!(player = FindWindowW(L"TORVOMainForm", nullptr)) && GetTickCount() - start < timeoutMs)
+        TWizardDriver::Pump(50);
+    if (player) PostMessageW(player, WM_CLOSE, 0, 0);
+    return player != nullptr;
+}
+
+// Unticks the run entries of the finish page: the walk starts nothing.
+void UntickRunEntries(const TWizardDriver& d) {
+    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
+        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+}
+
 TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ForgetInstallation();
     TTempFolder folder(u"e2e wizard walk");
@@ -89,12 +105,7 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     EXPECT_TRUE(FileExists(dest + u"\\ORVO.exe"));
     EXPECT_TRUE(FileExists(dest + u"\\Uninstall.exe"));
     // The ticked entry started: the player's window appears.
-    HWND player = nullptr;
-    const DWORD start = GetTickCount();
-    while (!(player = FindWindowW(L"TORVOMainForm", nullptr)) && GetTickCount() - start < 15000)
-        TWizardDriver::Pump(50);
-    EXPECT_NE(player, nullptr);
-    if (player) PostMessageW(player, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PlayerWindowAppears(15000));
     ForgetInstallation();
 }
 
@@ -184,15 +195,6 @@ void WalkToTheSetupPage(const TSetupProcess& setup, TWizardDriver& d, const char
     ASSERT_TRUE(d.WaitForPage(u"PageSetup"));
 }
 
-bool PlayerWindowAppears(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    HWND player = nullptr;
-    while (!(player = FindWindowW(L"TORVOMainForm", nullptr)) && GetTickCount() - start < timeoutMs)
-        TWizardDriver::Pump(50);
-    if (player) PostMessageW(player, WM_CLOSE, 0, 0);
-    return player != nullptr;
-}
-
 TEST(WizardWalk, InteractiveUpdateOfTheInstallationSetupProposes) {
     ForgetInstallation();
     TTempFolder folder(u"e2e wizard update");
@@ -218,8 +220,7 @@ TEST(WizardWalk, InteractiveUpdateOfTheInstallationSetupProposes) {
     ASSERT_TRUE(d.WaitForPage(u"PageReadyToInstall"));
     TWizardDriver::Click(d.NextButton());
     ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
-    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
-        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    UntickRunEntries(d);
     // Once the run has finished, closing asks nothing.
     PostMessageW(d.Wizard(), WM_CLOSE, 0, 0);
     EXPECT_EQ(setup.Wait(), 0u);
@@ -250,8 +251,7 @@ TEST(WizardWalk, APortableInstallationMovesOutOfProgramFilesAndSkipsTheIntegrati
     Shot(d, "portable_5_ready");
     TWizardDriver::Click(d.NextButton());
     ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
-    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
-        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    UntickRunEntries(d);
     TWizardDriver::Click(d.NextButton());
     EXPECT_EQ(setup.Wait(), 0u);
     EXPECT_TRUE(FileExists(portable + u"ORVO.exe"));
@@ -399,34 +399,17 @@ TEST(WizardWalk, TheLanguageDialogFollowsTheUserInterfaceLanguage) {
     EXPECT_EQ(setup.Wait(), 2u);
 }
 
-// Sets the display density that Wine gives the programs it starts, for the lifetime of the object.
+// The display density that Wine gives the programs it starts, for the lifetime of the object.
 class TDisplayDensity {
 public:
-    explicit TDisplayDensity(DWORD dpi) {
-        for (auto& place : FPlaces) {
-            auto key = TRegistryKey::Create(place.Root, place.Path);
-            place.Saved = key.ReadDWord(u"LogPixels");
-            key.WriteDWord(u"LogPixels", dpi);
-        }
-    }
-    ~TDisplayDensity() {
-        for (auto& place : FPlaces) {
-            auto key = TRegistryKey::Create(place.Root, place.Path);
-            if (place.Saved)
-                key.WriteDWord(u"LogPixels", *place.Saved);
-            else
-                key.DeleteValue(u"LogPixels");
-        }
+    explicit TDisplayDensity(uint32_t dpi) {
+        FDesktop.Set(dpi);
+        FFonts.Set(dpi);
     }
 
 private:
-    struct TPlace {
-        HKEY Root;
-        String Path;
-        std::optional<uint32_t> Saved;
-    };
-    TPlace FPlaces[2] = {{HKEY_CURRENT_USER, u"Control Panel\\Desktop", {}},
-                         {HKEY_CURRENT_CONFIG, u"Software\\Fonts", {}}};
+    TRegistryValueGuard FDesktop{HKEY_CURRENT_USER, u"Control Panel\\Desktop", u"LogPixels"};
+    TRegistryValueGuard FFonts{HKEY_CURRENT_CONFIG, u"Software\\Fonts", u"LogPixels"};
 };
 
 TEST(WizardWalk, AnInstallationAtOneHundredFortyFourDpiScalesEveryPage) {
@@ -453,8 +436,7 @@ TEST(WizardWalk, AnInstallationAtOneHundredFortyFourDpiScalesEveryPage) {
     TWizardDriver::Click(d.NextButton());
     ASSERT_TRUE(d.WaitForPage(u"PageFinish", 60000));
     Shot(d, "144_7_finish");
-    for (const char16_t* entry : {u"Start ORVO", u"Show the Readme file"})
-        if (TWizardDriver::Checked(d.Control(entry))) TWizardDriver::Click(d.Control(entry));
+    UntickRunEntries(d);
     TWizardDriver::Click(d.NextButton());
     EXPECT_EQ(setup.Wait(), 0u);
     EXPECT_TRUE(FileExists(dest + u"\\ORVO.exe"));

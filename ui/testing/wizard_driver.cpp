@@ -186,7 +186,7 @@ void TWizardDriver::ScreenCapture(const String& fileName) const {
     // have painted.
     RedrawWindow(FWizard, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump(50);
-    SaveScreenPng(FWizard, fileName);
+    TScreenPicture(FWizard).Save(fileName);
 }
 
 TScreenPicture::TScreenPicture(HWND window) {
