@@ -6,7 +6,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <iostream>
 
+#include "base/errors.h"
 #include "base/paths.h"
 #include "base/text_case.h"
 #include "base/string_list.h"
@@ -32,16 +34,31 @@ String ReadTextFile(const String& path) {
     return Utf8ToString(std::string(bytes.begin(), bytes.end()));
 }
 
+TUniqueHandle StartTestProgram(const String& commandLine, const TProcessOptions& options) {
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        TUniqueHandle process = StartProcess(commandLine, options);
+        if (process) {
+            if (attempt > 1)
+                std::cout << "started at attempt " << attempt << " (before: system error " << error << ": "
+                          << StringToUtf8(SysErrorMessage(error)) << "): " << StringToUtf8(commandLine) << "\n";
+            return process;
+        }
+        error = GetLastError();
+        Sleep(250);
+    }
+    ADD_FAILURE() << "cannot start (system error " << error << ": " << StringToUtf8(SysErrorMessage(error)) << ") "
+                  << StringToUtf8(commandLine);
+    return TUniqueHandle();
+}
+
 TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs, const String& directory) {
     TRunResult result;
     const String line = u"\"" + program + u"\" " + parameters;
     TProcessOptions options;
     options.Directory = directory;
-    const TUniqueHandle process = StartProcess(line, options);
-    if (!process) {
-        ADD_FAILURE() << "cannot start " << StringToUtf8(line);
-        return result;
-    }
+    const TUniqueHandle process = StartTestProgram(line, options);
+    if (!process) return result;
     if (!WaitWithMessages(process.Get(), timeoutMs)) {
         ADD_FAILURE() << "the program did not end in time: " << StringToUtf8(line);
         TerminateProcess(process.Get(), 99);

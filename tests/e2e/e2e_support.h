@@ -8,6 +8,8 @@
 
 #include "base/string.h"
 #include "platform/file_test_support.h"
+#include "platform/handles.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 
 namespace uinst::e2e {
@@ -22,6 +24,11 @@ String BinFolder();
 // Runs the program with the parameters (the log switch and /SUPPRESSMSGBOXES are added) and
 // waits for it while serving sent messages; fails the test after the time limit.
 // The program starts in the given current folder, or in this program's when it is empty.
+// Starts a program of the test; a start that fails is a test failure naming the system's reason.
+// A start under Wine once failed in a full run for no reason the test could see: it is tried three
+// times, a quarter of a second apart, and a start that needed a retry says so in the output.
+TUniqueHandle StartTestProgram(const String& commandLine, const TProcessOptions& options = {});
+
 TRunResult RunProgram(const String& program, const String& parameters, DWORD timeoutMs = 120000,
                       const String& directory = String());
 TRunResult RunSetup(const String& parameters, DWORD timeoutMs = 120000, const String& directory = String());

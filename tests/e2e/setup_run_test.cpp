@@ -65,7 +65,7 @@ TEST(SetupRun, ElevatedCopyAsksTheParentWindowToStartTheRunEntries) {
 
 TEST(SetupRun, FirstActionClosesARunningPlayer) {
     TTempFolder dest(u"e2e close player");
-    const TUniqueHandle player = StartProcess(u"\"" + BinFolder() + u"ORVO.exe\"");
+    const TUniqueHandle player = StartTestProgram(u"\"" + BinFolder() + u"ORVO.exe\"");
     ASSERT_TRUE(player.Valid());
     HWND window = nullptr;
     for (int i = 0; i < 600 && !window; ++i) {  // the first window of a new prefix takes long

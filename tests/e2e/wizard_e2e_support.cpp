@@ -15,8 +15,7 @@ using testing::TWizardDriver;
 TSetupProcess::TSetupProcess(const String& parameters)
     : FSuppressesMessageBoxes(Contains(parameters, u"/SUPPRESSMSGBOXES")) {
     const String line = u"\"" + BinFolder() + u"uInstaller.exe\" " + parameters;
-    FProcess = StartProcess(line);
-    if (!FProcess) ADD_FAILURE() << "cannot start " << StringToUtf8(line);
+    FProcess = StartTestProgram(line);
 }
 
 TSetupProcess::~TSetupProcess() {

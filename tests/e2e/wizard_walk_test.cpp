@@ -143,7 +143,7 @@ TEST(WizardWalk, InteractiveRemovalTakesTheChosenOptionsAlong) {
     ASSERT_TRUE(FileExists(dest + u"Uninstall.exe"));
 
     // The uninstaller moves to the temporary folder and shows its wizard from there.
-    ASSERT_TRUE(StartProcess(u"\"" + dest + u"Uninstall.exe\""));
+    ASSERT_TRUE(StartTestProgram(u"\"" + dest + u"Uninstall.exe\""));
     HWND dialog = TWizardDriver::FindLanguageDialog(0, 30000);
     ASSERT_NE(dialog, nullptr);
     TWizardDriver::Click(GetDlgItem(dialog, IDOK));
