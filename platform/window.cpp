@@ -90,16 +90,38 @@ void KeepWindowException(std::exception_ptr error) {
     if (!PendingError) PendingError = std::move(error);
 }
 
+namespace {
+
+bool IsReadOnlyViewer(HWND control) {
+    if ((GetWindowLongW(control, GWL_STYLE) & (ES_READONLY | ES_MULTILINE)) != (ES_READONLY | ES_MULTILINE))
+        return false;
+    wchar_t name[32] = {};
+    GetClassNameW(control, name, 32);
+    return lstrcmpiW(name, L"Edit") == 0 || lstrcmpiW(name, L"RichEdit20W") == 0;
+}
+
+}  // namespace
+
 bool DialogMessage(HWND window, MSG* msg) {
-    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && msg->hwnd &&
-        (GetWindowLongW(msg->hwnd, GWL_STYLE) & (ES_READONLY | ES_MULTILINE)) == (ES_READONLY | ES_MULTILINE) &&
-        IsChild(window, msg->hwnd)) {
-        wchar_t name[32] = {};
-        GetClassNameW(msg->hwnd, name, 32);
-        if (lstrcmpiW(name, L"Edit") == 0 || lstrcmpiW(name, L"RichEdit20W") == 0) {
-            const bool back = GetKeyState(VK_SHIFT) < 0;
-            if (HWND next = GetNextDlgTabItem(window, msg->hwnd, back)) SetFocus(next);
-            return true;
+    // Read-only text viewers ask for every key, and in a dialog they answer Escape by closing their
+    // parent (a page, not the window) and Enter by looking for a default button among their
+    // siblings: Tab, Escape and Enter stay the window's keys there.
+    if (msg->message == WM_KEYDOWN && msg->hwnd && IsChild(window, msg->hwnd) && IsReadOnlyViewer(msg->hwnd)) {
+        switch (msg->wParam) {
+            case VK_TAB:
+                if (HWND next = GetNextDlgTabItem(window, msg->hwnd, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
+                return true;
+            case VK_ESCAPE:
+                SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                return true;
+            case VK_RETURN: {
+                const LRESULT defaultId = SendMessageW(window, DM_GETDEFID, 0, 0);
+                HWND button = HIWORD(defaultId) == DC_HASDEFID ? GetDlgItem(window, LOWORD(defaultId)) : nullptr;
+                if (button && IsWindowEnabled(button))
+                    SendMessageW(window, WM_COMMAND, MAKEWPARAM(LOWORD(defaultId), BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(button));
+                return true;
+            }
         }
     }
     return IsDialogMessageW(window, msg) != FALSE;

@@ -44,8 +44,8 @@ bool HasWindowException();
 // Keeps an exception for the message loop; used by callbacks that the system calls.
 void KeepWindowException(std::exception_ptr error);
 
-// IsDialogMessage for the window, with one addition: Tab also leaves read-only text viewers,
-// which keep Tab for themselves otherwise.
+// IsDialogMessage for the window, with one addition: in read-only text viewers, which keep every
+// key for themselves otherwise, Tab moves on, Escape cancels and Enter presses the default button.
 bool DialogMessage(HWND window, MSG* msg);
 
 // Runs the message loop until the window is destroyed (or WM_QUIT arrives), with the keyboard

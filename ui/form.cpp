@@ -19,7 +19,7 @@ namespace uinst {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"uinst.TInstallerForm";
-constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_MINIMIZEBOX;
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
 TInstallerForm* CurrentForm = nullptr;
@@ -176,11 +176,15 @@ void TInstallerForm::SetActivePage(TInstallerCustomPage* page) {
 }
 
 void TInstallerForm::FocusNextIfNone() {
-    // No control of the window has the focus (the window itself, or a control now hidden).
+    // No control of the window has the focus (the window itself, or a control now hidden or
+    // disabled): Next takes it, or, while Next is disabled, the window itself, which keeps Escape
+    // and Alt+F4 working during the run.
     HWND focus = GetFocus();
-    if ((!focus || !IsWindowVisible(focus) || !IsChild(Handle(), focus)) && IsWindowEnabled(FNext) &&
-        IsWindowVisible(FNext))
+    if (focus && IsChild(Handle(), focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
+    if (IsWindowEnabled(FNext) && IsWindowVisible(FNext))
         SetFocus(FNext);
+    else if (focus != Handle() && GetActiveWindow() == Handle())
+        SetFocus(Handle());
 }
 
 void TInstallerForm::UpdateButtons() {
@@ -200,6 +204,7 @@ void TInstallerForm::UpdateButtons() {
     if (Installer->State() == isFinished)
         EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     UpdateProgressStrip();
+    FocusNextIfNone();
 }
 
 void TInstallerForm::UpdateProgressStrip() {
@@ -232,7 +237,9 @@ bool TInstallerForm::FormCloseQuery() {
     }
     const int answer = ShowMessageBox(Handle(), CommonText(u"QM"), CommonText(u"Caption"),
                                       MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
-    if (answer != IDOK) return false;
+    // The run may have finished while the question was open: nothing is left to cancel, and the
+    // finish page shows the result; the user leaves through Finish.
+    if (answer != IDOK || Installer->State() == isFinished) return false;
     FCancelled = true;
     if (Installer->State() == isRunning) {
         // The worker reports "finished, cancelled" while it is stopped; the wizard then shows the

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <richedit.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <map>
@@ -30,8 +31,11 @@ std::map<String, TPageFactory>& PageClasses() {
     return classes;
 }
 
-// Progress bars fill in the accent colour on the edit content colour of the scheme.
+// Progress bars fill in the accent colour on the edit content colour of the scheme. A bar drawn by
+// the visual style ignores its colours: the style is taken off (by naming a style that does not
+// exist; Wine refuses the empty names that Windows also takes).
 void ApplyProgressColors(HWND bar) {
+    SetWindowTheme(bar, L" ", L" ");
     SendMessageW(bar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(WizardPalette().Accent));
     SendMessageW(bar, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(WizardPalette().EditContent));
 }
@@ -111,6 +115,10 @@ LRESULT TInstallerCustomPage::HandleMessage(UINT message, WPARAM wParam, LPARAM 
     switch (message) {
         case WM_SIZE:
             Layout();
+            return 0;
+        case WM_CLOSE:
+            // A page is never closed on its own (a control may ask its parent): the window decides.
+            PostMessageW(GetAncestor(Handle(), GA_ROOT), WM_CLOSE, 0, 0);
             return 0;
     }
     return TWindow::HandleMessage(message, wParam, lParam);

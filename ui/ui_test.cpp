@@ -3,6 +3,10 @@
 // question, scaling, and the language dialog.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +16,8 @@
 #include "formats/ini_file.h"
 #include "formats/localization.h"
 #include "platform/seams.h"
+#include "platform/window.h"
+#include "ui/dialogs/folder_chooser.h"
 #include "ui/dialogs/language_dialog.h"
 #include "ui/form.h"
 #include "ui/pages/install_page.h"
@@ -51,6 +57,20 @@ public:
     }
 };
 
+// A step that waits until the test releases it or the run is stopped.
+class TSlowAction : public TInstallerAction {
+public:
+    static inline std::atomic<bool> Release{false};
+    void Execute() override {
+        SetProgress(10);
+        while (!Stop && !Release) Sleep(5);
+    }
+    void Terminate() override { Stop = true; }
+
+private:
+    std::atomic<bool> Stop{false};
+};
+
 class TUiTestProduct : public TTestProduct {
 public:
     void PopulatePages(const TInstallerPageClassProc& proc) override {
@@ -72,8 +92,11 @@ TFiles WizardSetupFiles() {
 void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (!root || !DialogMessage(root, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
     RethrowWindowException();
 }
@@ -284,16 +307,8 @@ TEST_F(WizardTest, ScalesWithTheDisplay) {
 TEST_F(WizardTest, CancellingARunShowsTheCancellationOnTheFinishPage) {
     form.reset();
     installer.reset();
-    // A step that waits until the run is stopped.
+    TSlowAction::Release = false;
     ProductInfoClass = [] {
-        struct TSlowAction : TInstallerAction {
-            std::atomic<bool> Stop{false};
-            void Execute() override {
-                SetProgress(10);
-                while (!Stop) Sleep(5);
-            }
-            void Terminate() override { Stop = true; }
-        };
         auto product = std::make_unique<TUiTestProduct>();
         product->Classes.push_back(ActionClassOf<TSlowAction>(u"TSlowAction"));
         return std::unique_ptr<TInstallerProductInfo>(std::move(product));
@@ -302,6 +317,16 @@ TEST_F(WizardTest, CancellingARunShowsTheCancellationOnTheFinishPage) {
     form = std::make_unique<TInstallerForm>(96);
     form->Show();
     ASSERT_TRUE(WaitFor([&] { return installer->State() == isRunning; }));
+    // The bars fill in the wizard's accent colour, whatever the visual style would draw.
+    HWND bar = FindWindowExW(form->ActivePage()->Handle(), nullptr, PROGRESS_CLASSW, nullptr);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }));
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT r{};
+    GetClientRect(bar, &r);
+    HDC dc = GetDC(bar);
+    EXPECT_EQ(GetPixel(dc, 3, r.bottom / 2), WizardPalette().Accent);
+    ReleaseDC(bar, dc);
     answer = IDOK;
     PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return ActiveName() == u"PageFinish"; }));
@@ -311,6 +336,95 @@ TEST_F(WizardTest, CancellingARunShowsTheCancellationOnTheFinishPage) {
     EXPECT_NE(WindowText(finish->ErrorMemo()->Handle).find(Common(u"E4")), String::npos);
     EXPECT_FALSE(finish->ActionBoxes()[0]->Visible());
     EXPECT_EQ(form->ExitCode(), 2);
+}
+
+TEST_F(WizardTest, EscapeDuringTheRunAsksAndARunThatEndsWhileAskingIsNotCancelled) {
+    form.reset();
+    installer.reset();
+    TProbePage::Available = false;
+    TSlowAction::Release = false;
+    ProductInfoClass = [] {
+        auto product = std::make_unique<TUiTestProduct>();
+        product->Classes.push_back(ActionClassOf<TSlowAction>(u"TSlowAction"));
+        return std::unique_ptr<TInstallerProductInfo>(std::move(product));
+    };
+    installer = MakeInstaller(u"", WizardSetupFiles());
+    form = std::make_unique<TInstallerForm>(96);
+    form->Show();
+    Next();
+    auto* licence = static_cast<TInstallerPageLicense*>(form->ActivePage());
+    Click(licence->AcceptBox()->Handle);
+    Next();
+    Next();
+    ASSERT_EQ(ActiveName(), u"PageInstall");
+    ASSERT_TRUE(WaitFor([&] { return installer->State() == isRunning; }));
+    // Next is disabled while the run works: the window itself keeps the keyboard, and Escape asks.
+    EXPECT_EQ(GetFocus(), form->Handle());
+    const size_t asked = boxes.size();
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitFor([&] { return boxes.size() == asked + 1; }));
+    EXPECT_EQ(installer->State(), isRunning);
+
+    // The run ends while the question is open and the answer is OK: nothing is left to cancel, so
+    // the wizard stays on the finish page and leaves through Finish as a run that succeeded.
+    TSeamOverride<decltype(TSeams::MessageBox)> askWhileTheRunEnds{
+        Seams().MessageBox, [&](HWND, const String& text, const String&, UINT) {
+            boxes.push_back(text);
+            TSlowAction::Release = true;
+            EXPECT_TRUE(WaitFor([&] { return ActiveName() == u"PageFinish"; }));
+            return IDOK;
+        }};
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    ASSERT_NE(form->Handle(), nullptr);
+    EXPECT_EQ(ActiveName(), u"PageFinish");
+    auto* finish = static_cast<TInstallerPageFinish*>(form->ActivePage());
+    EXPECT_FALSE(finish->ErrorMemo()->Visible());
+    EXPECT_TRUE(finish->ActionBoxes()[0]->Visible());
+    Next();
+    EXPECT_TRUE(WaitFor([&] { return form->Handle() == nullptr; }));
+    EXPECT_EQ(form->ExitCode(), 0);
+}
+
+// Reads the captions of the open folder chooser of this thread and cancels it.
+std::vector<String> ChooserCaptions;
+int ChooserTicks = 0;
+
+BOOL CALLBACK ReadChooser(HWND window, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    for (int id : {IDOK, IDCANCEL, 0x3746}) ChooserCaptions.push_back(WindowText(GetDlgItem(window, id)));
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+}
+
+BOOL CALLBACK CloseWindowOfThread(HWND window, LPARAM) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void CALLBACK LookForChooser(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!ChooserCaptions.empty()) return;
+    EnumThreadWindows(GetCurrentThreadId(), ReadChooser, 0);
+    if (ChooserCaptions.empty() && ++ChooserTicks > 100) {  // ten seconds without a chooser: give up
+        KillTimer(nullptr, timer);
+        EnumThreadWindows(GetCurrentThreadId(), CloseWindowOfThread, 0);
+    }
+}
+
+TEST(FolderChooser, ItsButtonsSpeakTheWizardsLanguage) {
+    DialogTexts() = {u"Zielordner", u"Neuer Ordner", u"Gut so", u"Lieber nicht"};
+    ChooserCaptions.clear();
+    ChooserTicks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForChooser);
+    String folder;
+    EXPECT_FALSE(FolderChooser()(nullptr, u"C:\\windows\\", folder));  // cancelled
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(ChooserCaptions.size(), 3u);
+    EXPECT_EQ(ChooserCaptions[0], u"Gut so");
+    EXPECT_EQ(ChooserCaptions[1], u"Lieber nicht");
+    EXPECT_EQ(ChooserCaptions[2], u"Neuer Ordner");
+    DialogTexts() = {};
 }
 
 TEST(LanguageDialog, ListsSortedNamesPreselectsAndLeavesOnlyThroughOk) {

@@ -405,15 +405,26 @@ TEST_P(WizardWalk, TheKeyboardReachesEveryControl) {
     ASSERT_EQ(Page(), u"PageLicense");
     HWND viewer = driver->ControlOfClass(L"RichEdit20W");
     EXPECT_EQ(GetFocus(), viewer);
+    // Escape in the viewer asks the close question of the wizard (the answer here is Cancel); the
+    // page stays as it was.
+    TWizardDriver::PressKey(GetFocus(), VK_ESCAPE);
+    EXPECT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(Page(), u"PageLicense");
+    EXPECT_TRUE(IsWindowVisible(viewer));
     TWizardDriver::PressKey(GetFocus(), VK_TAB);
     HWND accept = driver->Control(u"I accept the terms of the license agreement");
     EXPECT_EQ(GetFocus(), accept);                  // Tab leaves the licence viewer
     TWizardDriver::PressKey(GetFocus(), VK_SPACE);  // Space ticks the box
     EXPECT_TRUE(TWizardDriver::Checked(accept));
     EXPECT_TRUE(TWizardDriver::Enabled(driver->NextButton()));
-    TWizardDriver::PressKey(GetFocus(), VK_RETURN);
+    SetFocus(viewer);
+    TWizardDriver::PressKey(GetFocus(), VK_RETURN);  // Enter in the viewer presses Next too
     ASSERT_EQ(Page(), u"PageSetup");
-    // Tab walks the page's controls and the footer's buttons in order, and comes round again.
+    const String folder = TWizardDriver::Text(driver->ControlOfClass(L"Edit"));
+    HWND normal = driver->Control(u"Normal installation (every user keeps their own settings)");
+    ASSERT_TRUE(TWizardDriver::Checked(normal));
+    // Tab walks the page's controls and the footer's buttons in order, and comes round again;
+    // passing the installation type chooses nothing.
     std::vector<HWND> visited;
     for (int i = 0; i < 12; ++i) {
         TWizardDriver::PressKey(GetFocus(), VK_TAB);
@@ -424,6 +435,10 @@ TEST_P(WizardWalk, TheKeyboardReachesEveryControl) {
     EXPECT_TRUE(seen(driver->Control(u"Browse...")));
     EXPECT_TRUE(seen(driver->NextButton()));
     EXPECT_TRUE(seen(driver->BackButton()));
+    EXPECT_TRUE(seen(normal));
+    EXPECT_TRUE(TWizardDriver::Checked(normal));
+    EXPECT_FALSE(Installer->HasOption(ioPortable));
+    EXPECT_EQ(TWizardDriver::Text(driver->ControlOfClass(L"Edit")), folder);
     // Escape asks the close question; the answer here is Cancel.
     const size_t asked = boxes.size();
     TWizardDriver::PressKey(GetFocus(), VK_ESCAPE);

@@ -44,7 +44,8 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
     ForgetInstallation();
     TTempFolder folder(u"e2e wizard walk");
     const String dest = folder.Path() + u"ORVO";
-    TSetupProcess setup(u"/SUPPRESSMSGBOXES");
+    const String log = folder.Path() + u"setup.log";
+    TSetupProcess setup(u"/SUPPRESSMSGBOXES /LOG=\"" + log + u"\"");
     ChooseLanguage(setup);
 
     HWND wizard = TWizardDriver::FindWizard(setup.Id());
@@ -104,8 +105,14 @@ TEST(WizardWalk, InteractiveInstallationFromTheLanguageDialogToTheFinishPage) {
 
     EXPECT_TRUE(FileExists(dest + u"\\ORVO.exe"));
     EXPECT_TRUE(FileExists(dest + u"\\Uninstall.exe"));
-    // The ticked entry started: the player's window appears.
+    // The ticked entry started: the player's window appears. The unticked one was not started.
     EXPECT_TRUE(PlayerWindowAppears(15000));
+    String started;  // the log's "Starting" lines
+    const String text = ReadTextFile(log);
+    for (size_t at = text.find(u"Starting "); at != String::npos; at = text.find(u"Starting ", at + 1))
+        started += text.substr(at, text.find(u'\n', at) - at) + u"\n";
+    EXPECT_TRUE(Contains(started, u"ORVO.exe")) << StringToUtf8(text);
+    EXPECT_FALSE(Contains(started, u"Readme")) << StringToUtf8(started);
     ForgetInstallation();
 }
 

@@ -9,8 +9,21 @@ namespace uinst {
 
 namespace {
 
+// The system's folder browser names its new-folder button with this identifier.
+constexpr int kNewFolderButtonId = 0x3746;
+
+// The browser's buttons speak the wizard's language, not the system's.
+void SetButtonText(HWND dialog, int id, const String& text) {
+    if (HWND button = GetDlgItem(dialog, id); button && !text.empty()) SetWindowTextW(button, WidePtr(text));
+}
+
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED && data) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    if (message != BFFM_INITIALIZED) return 0;
+    if (data) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    const TDialogTexts& texts = DialogTexts();
+    SetButtonText(window, IDOK, texts.Ok);
+    SetButtonText(window, IDCANCEL, texts.Cancel);
+    SetButtonText(window, kNewFolderButtonId, texts.NewFolder);
     return 0;
 }
 

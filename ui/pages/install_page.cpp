@@ -29,10 +29,6 @@ void TInstallerPageInstall::CreateControls() {
     TInstallerPage::CreateControls();
     FActionBar = &CreateControl(RECT{30, 40, 580, 18}, u"", TControlKind::ProgressBar);
     FOverallBar = &CreateControl(RECT{30, 65, 580, 18}, u"", TControlKind::ProgressBar);
-    for (auto* bar : {FActionBar, FOverallBar}) {
-        SendMessageW(bar->Handle, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(WizardPalette().Accent));
-        SendMessageW(bar->Handle, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(WizardPalette().StripBackground));
-    }
     FStatus = &CreateLabel(RECT{30, 16, 580, 18}, u"", false);
     FStatus->FontPoints = 8;
     ApplyFont(*FStatus);
