@@ -83,6 +83,16 @@ HWND FindMessageBox(DWORD processId, DWORD timeoutMs) {
     }
 }
 
+String MessageBoxText(HWND box) {
+    String text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[16] = {};
+        GetClassNameW(child, name, 16);
+        if (lstrcmpiW(name, L"Static") == 0) text += TWizardDriver::Text(child);
+    }
+    return text;
+}
+
 void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard) {
     PostMessageW(wizard, WM_CLOSE, 0, 0);
     HWND box = FindMessageBox(setup.Id());

@@ -123,11 +123,29 @@ TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
     ASSERT_NE(wizard, nullptr);
     TWizardDriver d(wizard);
     ASSERT_TRUE(d.WaitForPage(u"PageWelcome"));
-    PostMessageW(wizard, WM_CLOSE, 0, 0);
-    // The question is a message box of the setup program; OK confirms.
+    TWizardDriver::Click(d.NextButton());
+    ASSERT_TRUE(d.WaitForPage(u"PageLicense"));
+    // The licence's notice comes each time the box becomes ticked, not when it is unticked.
+    HWND accept = d.Control(u"I accept the terms of the license agreement");
+    ASSERT_NE(accept, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        TWizardDriver::Click(accept);
+        HWND notice = FindMessageBox(setup.Id());
+        ASSERT_NE(notice, nullptr);
+        EXPECT_TRUE(Contains(MessageBoxText(notice), u"This is a demonstration release")) << round;
+        TWizardDriver::Click(GetDlgItem(notice, IDOK));
+        EXPECT_TRUE(TWizardDriver::Checked(accept));
+        TWizardDriver::Click(accept);  // unticked again
+        EXPECT_EQ(FindMessageBox(setup.Id(), 500), nullptr);
+        EXPECT_FALSE(TWizardDriver::Enabled(d.NextButton()));
+    }
+    // Escape in the licence viewer asks the close question, a message box of the setup program;
+    // OK confirms.
+    TWizardDriver::PressKey(d.ControlOfClass(L"RichEdit20W"), VK_ESCAPE);
     HWND box = FindMessageBox(setup.Id());
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(TWizardDriver::Text(box), u"ORVO Setup");
+    EXPECT_TRUE(Contains(MessageBoxText(box), u"Do you really want to quit?"));
     TWizardDriver::Click(GetDlgItem(box, IDOK));
     EXPECT_EQ(setup.Wait(), 2u);
 }
