@@ -35,15 +35,44 @@ bool RealShellOpen(const TShellRequest& r) {
 
 std::atomic<bool> gSuppressed{false};
 
+String gOkCaption;
+String gCancelCaption;
+thread_local HHOOK gCaptionHook = nullptr;
+
+// Renames the buttons of the message box as it becomes active.
+LRESULT CALLBACK CaptionHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t name[16] = {};
+        GetClassNameW(box, name, 16);
+        if (lstrcmpW(name, L"#32770") == 0) {
+            if (HWND ok = GetDlgItem(box, IDOK); ok && !gOkCaption.empty()) SetWindowTextW(ok, WidePtr(gOkCaption));
+            if (HWND cancel = GetDlgItem(box, IDCANCEL); cancel && !gCancelCaption.empty())
+                SetWindowTextW(cancel, WidePtr(gCancelCaption));
+        }
+    }
+    return CallNextHookEx(gCaptionHook, code, wParam, lParam);
+}
+
+int RealMessageBox(HWND owner, const String& text, const String& caption, UINT flags) {
+    // A box inside a box keeps the hook of the outer one.
+    const bool hooked = !gCaptionHook && (!gOkCaption.empty() || !gCancelCaption.empty());
+    if (hooked) gCaptionHook = SetWindowsHookExW(WH_CBT, CaptionHookProc, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxW(owner, WidePtr(text), WidePtr(caption), flags);
+    if (hooked && gCaptionHook) {
+        UnhookWindowsHookEx(gCaptionHook);
+        gCaptionHook = nullptr;
+    }
+    return answer;
+}
+
 }  // namespace
 
 TSeams& Seams() {
     static TSeams seams{
         RealOSVersion,
         [] { return IsUserAnAdmin() != FALSE; },
-        [](HWND owner, const String& text, const String& caption, UINT flags) {
-            return MessageBoxW(owner, WidePtr(text), WidePtr(caption), flags);
-        },
+        RealMessageBox,
         RealShellOpen,
         [](uint32_t ms) { ::Sleep(ms); },
         [] { return static_cast<uint64_t>(GetTickCount64()); },
@@ -133,6 +162,11 @@ int SafeMessageBoxAnswer(UINT flags) {
 int ShowMessageBox(HWND owner, const String& text, const String& caption, UINT flags) {
     if (MessageBoxesSuppressed()) return SafeMessageBoxAnswer(flags);
     return Seams().MessageBox(owner, text, caption, flags);
+}
+
+void SetMessageBoxButtonCaptions(const String& ok, const String& cancel) {
+    gOkCaption = ok;
+    gCancelCaption = cancel;
 }
 
 }  // namespace uinst

@@ -101,5 +101,8 @@ private:
 int SafeMessageBoxAnswer(UINT flags);
 // Shows a box through the seam, or returns the safe answer when boxes are suppressed.
 int ShowMessageBox(HWND owner, const String& text, const String& caption, UINT flags);
+// Captions of the OK and Cancel buttons of the message boxes shown from now on, in the language of
+// the run (empty: the system's captions). Set before boxes are shown, not while they are.
+void SetMessageBoxButtonCaptions(const String& ok, const String& cancel);
 
 }  // namespace uinst

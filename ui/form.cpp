@@ -107,6 +107,7 @@ void TInstallerForm::LoadTexts() {
     SetWindowTextW(FNext, WidePtr(CommonText(u"bNext")));
     SetWindowTextW(FVerInfo, WidePtr(Installer->ProductInfo().GetVersionInfo()));
     DialogTexts() = {CommonText(u"lBrowse"), CommonText(u"lNewFolder"), CommonText(u"lOk"), CommonText(u"lCancel")};
+    SetMessageBoxButtonCaptions(DialogTexts().Ok, DialogTexts().Cancel);
 }
 
 RECT TInstallerForm::HeaderRect() const {

@@ -385,15 +385,16 @@ TEST_F(WizardTest, EscapeDuringTheRunAsksAndARunThatEndsWhileAskingIsNotCancelle
     EXPECT_EQ(form->ExitCode(), 0);
 }
 
-// Reads the captions of the open folder chooser of this thread and cancels it.
-std::vector<String> ChooserCaptions;
-int ChooserTicks = 0;
+// Reads the captions of the OK, Cancel and new-folder buttons of the dialog that this thread opens
+// next, and cancels the dialog.
+std::vector<String> DialogCaptions;
+int DialogTicks = 0;
 
-BOOL CALLBACK ReadChooser(HWND window, LPARAM) {
+BOOL CALLBACK ReadDialog(HWND window, LPARAM) {
     wchar_t name[16] = {};
     GetClassNameW(window, name, 16);
     if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    for (int id : {IDOK, IDCANCEL, 0x3746}) ChooserCaptions.push_back(WindowText(GetDlgItem(window, id)));
+    for (int id : {IDOK, IDCANCEL, 0x3746}) DialogCaptions.push_back(WindowText(GetDlgItem(window, id)));
     PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     return FALSE;
 }
@@ -403,28 +404,43 @@ BOOL CALLBACK CloseWindowOfThread(HWND window, LPARAM) {
     return TRUE;
 }
 
-void CALLBACK LookForChooser(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!ChooserCaptions.empty()) return;
-    EnumThreadWindows(GetCurrentThreadId(), ReadChooser, 0);
-    if (ChooserCaptions.empty() && ++ChooserTicks > 100) {  // ten seconds without a chooser: give up
+void CALLBACK LookForDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!DialogCaptions.empty()) return;
+    EnumThreadWindows(GetCurrentThreadId(), ReadDialog, 0);
+    if (DialogCaptions.empty() && ++DialogTicks > 100) {  // ten seconds without a dialog: give up
         KillTimer(nullptr, timer);
         EnumThreadWindows(GetCurrentThreadId(), CloseWindowOfThread, 0);
     }
 }
 
-TEST(FolderChooser, ItsButtonsSpeakTheWizardsLanguage) {
-    DialogTexts() = {u"Zielordner", u"Neuer Ordner", u"Gut so", u"Lieber nicht"};
-    ChooserCaptions.clear();
-    ChooserTicks = 0;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForChooser);
-    String folder;
-    EXPECT_FALSE(FolderChooser()(nullptr, u"C:\\windows\\", folder));  // cancelled
+// Runs the function (which opens a dialog) and returns the captions read from the dialog.
+template <typename F>
+std::vector<String> CaptionsOfTheDialogOf(F open) {
+    DialogCaptions.clear();
+    DialogTicks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForDialog);
+    open();
     KillTimer(nullptr, timer);
-    ASSERT_EQ(ChooserCaptions.size(), 3u);
-    EXPECT_EQ(ChooserCaptions[0], u"Gut so");
-    EXPECT_EQ(ChooserCaptions[1], u"Lieber nicht");
-    EXPECT_EQ(ChooserCaptions[2], u"Neuer Ordner");
+    return DialogCaptions;
+}
+
+TEST(WizardDialogs, TheirButtonsSpeakTheWizardsLanguage) {
+    DialogTexts() = {u"Zielordner", u"Neuer Ordner", u"Gut so", u"Lieber nicht"};
+    const auto chooser = CaptionsOfTheDialogOf([] {
+        String folder;
+        EXPECT_FALSE(FolderChooser()(nullptr, u"C:\\windows\\", folder));  // cancelled
+    });
+    EXPECT_EQ(chooser, (std::vector<String>{u"Gut so", u"Lieber nicht", u"Neuer Ordner"}));
     DialogTexts() = {};
+
+    SetMessageBoxButtonCaptions(u"Gut so", u"Lieber nicht");
+    const auto question = CaptionsOfTheDialogOf(
+        [] { EXPECT_EQ(ShowMessageBox(nullptr, u"Wirklich?", u"Frage", MB_OKCANCEL), IDCANCEL); });
+    EXPECT_EQ(question, (std::vector<String>{u"Gut so", u"Lieber nicht", u""}));
+    SetMessageBoxButtonCaptions(u"", u"");
+    const auto system = CaptionsOfTheDialogOf([] { ShowMessageBox(nullptr, u"Wirklich?", u"Frage", MB_OKCANCEL); });
+    ASSERT_EQ(system.size(), 3u);
+    EXPECT_NE(system[0], u"Gut so");  // the system's own again
 }
 
 TEST(LanguageDialog, ListsSortedNamesPreselectsAndLeavesOnlyThroughOk) {
