@@ -119,13 +119,17 @@ void TInstallerActionPrepare::BackupInstalledFiles(TORLStringList& deletions) {
 
 void TInstallerActionPrepare::CreateBackupFileList(TInstallerFileList& list) {
     const String dest = Installer->DestPath();
+    // The destination's files are the installation's own only where a copy of the player is
+    // installed: in a folder of the user's that holds none, they are neither archived nor deleted
+    // (the archive would be the only copy left, and a removal deletes it).
+    const bool holdsCopy = InstalledVersion() >= 1;
     if (Installer->Options().Has(ioPortable)) {
-        list.AddFolder(dest, GetBackupFolder(), u"");
+        if (holdsCopy) list.AddFolder(dest, GetBackupFolder(), u"");
         return;
     }
     for (const auto& profile : FProfiles)
         list.AddFolder(profile->SourcePath, u"", u"Profiles\\" + profile->BackupName + u"\\");
-    list.AddFolder(dest, GetBackupFolder(), u"Program\\");
+    if (holdsCopy) list.AddFolder(dest, GetBackupFolder(), u"Program\\");
 }
 
 void TInstallerActionPrepare::WriteBackupArchive(const TInstallerFileList& list) {

@@ -76,6 +76,31 @@ TEST(Prepare, UpdateBacksUpReplacesAndKeepsUserContent) {
     EXPECT_TRUE(FileExists(dest.Path() + u"Skins\\Mine.ocs4"));  // user content survives an update
 }
 
+TEST(Prepare, AFreshInstallationIntoAFolderOfTheUsersKeepsItsFiles) {
+    TTempFolder dest;
+    Write(dest.Path() + u"Letter.txt", "dear");
+    Write(dest.Path() + u"Photos\\Beach.jpg", "sand");
+    Write(dest.Path() + u"Player.exe", "a file of the same name as a component");
+    for (const char16_t* portable : {u"", u" /PORTABLE"}) {
+        UseTestProduct([](TTestProduct& p) {
+            p.InstalledVersion = 0;  // no copy of the player in the folder
+            p.Portable = false;
+            p.Classes = {ActionClassOf<TInstallerActionPrepare>(u"Prepare")};
+        });
+        auto installer = MakeInstaller(u"/AUTO=\"" + dest.Path() + u"\" /SILENT" + portable);
+        installer->Start(true);
+        ASSERT_FALSE(installer->HasErrors()) << StringToUtf8(installer->Log().Text());
+        EXPECT_TRUE(FileExists(dest.Path() + u"Letter.txt"));
+        EXPECT_TRUE(FileExists(dest.Path() + u"Photos\\Beach.jpg"));
+        for (const String& archive : Archives(dest.Path())) {
+            const auto names = ReadBackupArchiveNames(archive);
+            EXPECT_EQ(std::find(names.begin(), names.end(), u"Program/Letter.txt"), names.end());
+            EXPECT_EQ(std::find(names.begin(), names.end(), u"Letter.txt"), names.end());
+        }
+    }
+    EXPECT_FALSE(FileExists(dest.Path() + u"Player.exe"));  // a component's target is still replaced
+}
+
 TEST(Prepare, NoBackupCreatesNoFolderAndKeepsUnnamedFiles) {
     TTempFolder dest;
     MakePortableCopy(dest.Path());
