@@ -221,6 +221,14 @@ void TInstaller::Start(bool wait) {
     // An earlier run that ended half way (the process killed, the machine switched off) is
     // undone before this one changes anything.
     TRunJournal::RecoverInterrupted(FDestPath);
+    // What that rollback could not put back stays set aside under the journal; a new run would
+    // begin its journal over it and lose it.
+    if (TRunJournal::Exists(FDestPath)) {
+        throw EInstallerInstallError(
+            Format(u"An earlier run into \"%s\" could not be undone completely; what it had set aside is kept in "
+                   u"\"%s\". Close the programs that use files of the folder and start Setup again.",
+                   {FDestPath, TRunJournal::FolderFor(FDestPath)}));
+    }
     if (FMode == imInstall && FJournaled) {
         FJournal = TRunJournal::Begin(FDestPath);
         SetActiveJournal(FJournal.get());

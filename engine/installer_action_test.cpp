@@ -9,6 +9,7 @@
 #include "engine/run_journal.h"
 #include "engine/summary_builder.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/message_window.h"
 
 namespace uinst {
@@ -159,6 +160,38 @@ TEST(Worker, ACancelledRunIsRolledBackAndASuccessfulOneCommitted) {
     next->Start(true);
     EXPECT_FALSE(next->HasErrors());
     EXPECT_FALSE(next->Cancelled());
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(folder.Path())));
+}
+
+TEST(Worker, ARunDoesNotBeginOverWhatAnEarlierRollbackCouldNotPutBack) {
+    TTempFolder folder;
+    TReplacingAction::Target = folder.Path() + u"Player.exe";
+    WriteFileBytes(TReplacingAction::Target, "old", 3);
+    {
+        // An earlier run replaced the player and ended there.
+        auto journal = TRunJournal::Begin(folder.Path());
+        ASSERT_TRUE(journal->Replacing(TReplacingAction::Target));
+        WriteFileBytes(TReplacingAction::Target, "new", 3);
+    }
+    UseTestProduct([](TTestProduct& p) { p.Classes = {ActionClassOf<TStepAction>(u"b")}; });
+    {
+        // The new player is held open without delete sharing: the old one cannot go back yet.
+        TUniqueFile held(CreateFileW(WidePtr(TReplacingAction::Target), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        auto installer = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+        try {
+            installer->Start(true);
+            ADD_FAILURE() << "the run began over an incomplete rollback";
+        } catch (const EInstallerInstallError& e) {
+            EXPECT_NE(e.Message().find(u"could not be undone completely"), String::npos);
+        }
+        EXPECT_TRUE(TRunJournal::Exists(folder.Path()));
+    }
+    auto next = MakeInstaller(u"/AUTO=\"" + folder.Path() + u"\" /SILENT");
+    next->Start(true);
+    EXPECT_FALSE(next->HasErrors());
+    EXPECT_EQ(ReadFileBytes(TReplacingAction::Target), std::vector<uint8_t>({'o', 'l', 'd'}));
     EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(folder.Path())));
 }
 

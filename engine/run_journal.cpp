@@ -464,7 +464,11 @@ void TRunJournal::Rollback() {
             const String from = field(1), to = field(2);
             if (!PathExists(to)) {
                 done = u"nothing to rename back at " + to;
-            } else if (MoveFileExW(WidePtr(LongPathName(to)), WidePtr(LongPathName(from)), MOVEFILE_REPLACE_EXISTING)) {
+            } else if (PathExists(from)) {
+                // The rename did not happen (the record goes first): what is at its target is not
+                // the renamed file and must not replace the one that stayed.
+                done = u"nothing to rename back: " + from + u" is still there";
+            } else if (MoveFileExW(WidePtr(LongPathName(to)), WidePtr(LongPathName(from)), 0)) {
                 done = u"renamed " + to + u" back to " + from;
             } else {
                 failed = u"cannot rename " + to + u" back to " + from + u": " + ErrorText(GetLastError());
@@ -550,6 +554,13 @@ bool TRunJournal::RecoverInterrupted(const String& destPath) {
     for (const auto& record : ReadRecords(fileName)) committed = committed || record[0] == u"commit";
     journal->FFile.Reset(CreateFileW(WidePtr(LongPathName(fileName)), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    // A journal that another process holds open belongs to a run that is still working: undoing it
+    // would pull the files from under that run.
+    if (!journal->FFile && GetLastError() == ERROR_SHARING_VIOLATION)
+        throw EOSError(ERROR_SHARING_VIOLATION,
+                       Format(u"Another setup is working on the folder \"%s\". Start this one again when it has "
+                              u"finished.",
+                              {destPath}));
     if (committed) {
         RunLogLine(u"An earlier run had succeeded; its set-aside files are removed now");
         journal->Commit();

@@ -229,6 +229,31 @@ TEST_F(RunJournal, ARollbackThatCouldNotFinishIsResumedWithoutRedoingItsDoneStep
     EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(FDest)));
 }
 
+TEST_F(RunJournal, TheJournalOfARunThatIsStillWorkingIsNotRolledBack) {
+    auto journal = TRunJournal::Begin(FDest);  // held open, as the working run holds it
+    ASSERT_TRUE(journal->Replacing(FDest + u"ORVO.exe"));
+    Write(FDest + u"ORVO.exe", "new player");
+    try {
+        TRunJournal::RecoverInterrupted(FDest);
+        ADD_FAILURE() << "the live journal was taken for an interrupted one";
+    } catch (const EOSError& e) {
+        EXPECT_NE(e.Message().find(u"Another setup is working on the folder"), String::npos);
+    }
+    EXPECT_EQ(Read(FDest + u"ORVO.exe"), "new player");
+    journal->Rollback();
+    EXPECT_EQ(Read(FDest + u"ORVO.exe"), "old player");
+}
+
+TEST_F(RunJournal, ARenameThatDidNotHappenIsNotUndone) {
+    // The record goes first; the rename then failed because the target was taken.
+    Write(FDest + u"ORVO.ini", "another copy's settings");
+    auto journal = TRunJournal::Begin(FDest);
+    journal->Renamed(FDest + u"ORVO3.ini", FDest + u"ORVO.ini");
+    journal->Rollback();
+    EXPECT_EQ(Read(FDest + u"ORVO3.ini"), "old config");
+    EXPECT_EQ(Read(FDest + u"ORVO.ini"), "another copy's settings");
+}
+
 TEST_F(RunJournal, WithoutAnActiveJournalTheHelpersWorkAsThePlainOperations) {
     SetActiveJournal(nullptr);
     JournaledDelete(FDest + u"Readme.txt");
