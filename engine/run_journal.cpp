@@ -453,12 +453,22 @@ void TRunJournal::Rollback() {
             } else {
                 CreateFolders(ExtractFilePath(path), nullptr);
                 if (!IsFolder(Attributes(path))) SetFileAttributesW(WidePtr(LongPathName(path)), FILE_ATTRIBUTE_NORMAL);
-                if (MoveFileExW(WidePtr(LongPathName(staged)), WidePtr(LongPathName(path)),
-                                MOVEFILE_REPLACE_EXISTING)) {
-                    done = u"restored " + path;
-                } else {
-                    failed = u"cannot restore " + path + u" from " + staged + u": " + ErrorText(GetLastError());
+                // What was set aside from another drive (a shortcut, a system file) goes back by
+                // copying: a file through the move itself, a folder that cannot be moved (another
+                // drive, or one the run made again meanwhile) as a copied tree.
+                const bool folder = IsFolder(Attributes(staged));
+                bool restored = MoveFileExW(WidePtr(LongPathName(staged)), WidePtr(LongPathName(path)),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+                DWORD error = restored ? ERROR_SUCCESS : GetLastError();
+                if (!restored && folder) {
+                    restored = CopyTree(staged, path);
+                    error = restored ? ERROR_SUCCESS : GetLastError();
+                    if (restored) DeleteTree(staged);
                 }
+                if (restored)
+                    done = u"restored " + path;
+                else
+                    failed = u"cannot restore " + path + u" from " + staged + u": " + ErrorText(error);
             }
         } else if (kind == u"rename") {
             const String from = field(1), to = field(2);

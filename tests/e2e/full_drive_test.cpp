@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "base/paths.h"
+#include "engine/run_journal.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "tests/e2e/e2e_support.h"
@@ -73,6 +74,35 @@ TEST(FullDrive, ABackupThatRunsOutOfSpaceNamesTheArchiveAndTheSystemsReason) {
 
     RemoveTree(dest);
     ForgetInstallation();
+}
+
+// Shortcuts and system files live on the system drive while the journal lives beside the
+// installation: with the installation on another drive, what was set aside there goes back too.
+TEST(FullDrive, WhatARunSetAsideFromAnotherDriveGoesBackOnRollback) {
+    const String root = SmallDrive();
+    if (root.empty()) GTEST_SKIP() << "no small drive: run under tests/e2e/small-drive as root to mount a RAM disk";
+    const String dest = root + u"ORVO\\";
+    RemoveTree(dest);
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(dest), nullptr));
+    TTempFolder system(u"e2e other drive");
+    const String shortcut = system.Path() + u"ORVO.lnk";
+    const String menu = system.Path() + u"Start Menu\\ORVO\\";
+    WriteFileBytes(shortcut, "link", 4);
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(system.Path() + u"Start Menu"), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(menu), nullptr));
+    WriteFileBytes(menu + u"Readme.lnk", "readme", 6);
+    {
+        auto journal = TRunJournal::Begin(dest);
+        ASSERT_TRUE(journal->SetAside(shortcut));
+        ASSERT_TRUE(journal->SetAside(menu));
+        EXPECT_FALSE(FileExists(shortcut));
+        EXPECT_FALSE(DirectoryExists(menu));
+        journal->Rollback();
+    }
+    EXPECT_EQ(ReadFileBytes(shortcut), std::vector<uint8_t>({'l', 'i', 'n', 'k'}));
+    EXPECT_EQ(ReadFileBytes(menu + u"Readme.lnk"), std::vector<uint8_t>({'r', 'e', 'a', 'd', 'm', 'e'}));
+    EXPECT_FALSE(TRunJournal::Exists(dest));
+    RemoveTree(dest);
 }
 
 }  // namespace
