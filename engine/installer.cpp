@@ -166,6 +166,15 @@ void TInstaller::SetDestPath(const String& path) {
         }
     }
     FDestPath = full;
+    // A run into this folder that ended half way (the process killed, the machine switched off) is
+    // undone before the folder is read: what is installed there decides the options. A run that is
+    // still working there keeps its journal; starting says so.
+    if (!FDestPath.empty() && TRunJournal::Exists(FDestPath)) {
+        try {
+            TRunJournal::RecoverInterrupted(FDestPath);
+        } catch (const std::exception&) {
+        }
+    }
     FProductInfo->Load();
     FOptions.Set(ioUpdate, FProductInfo->CanUpdate());
     if (FOptions.Has(ioUpdate) && FProductInfo->IsPortable()) FOptions.Include(ioPortable);

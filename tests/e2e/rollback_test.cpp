@@ -180,6 +180,17 @@ TEST(Rollback, ARunEndedAfterItsDeletionsIsRolledBackByTheNextStart) {
         EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest)));
     }
 
+    // Ended after its deletions (the configuration set aside): an update of that folder first puts
+    // the installation back, then finds it and updates it.
+    {
+        TEnvironmentOverride end(L"UINST_TEST_END_AT", L"deleted");
+        ASSERT_EQ(RunSetup(u"/AUTO \"" + dest + u"\" /SILENT").ExitCode, 99u);
+    }
+    const TRunResult update = RunSetup(u"/AUTO=\"" + dest + u"\" /UPDATE /SILENT");
+    EXPECT_EQ(update.ExitCode, 0u) << StringToUtf8(update.Log);
+    EXPECT_TRUE(Contains(update.Log, u"was interrupted; rolling it back")) << StringToUtf8(update.Log);
+    EXPECT_FALSE(DirectoryExists(TRunJournal::FolderFor(dest)));
+
     // Ended after the registration of a fresh installation elsewhere: the next start for that
     // folder takes the half installation away and then installs normally.
     const String second = scratch.Path() + u"Second\\";
