@@ -112,8 +112,8 @@ void FinishForOrigin(int exitCode) {
     if (gOrigin->Process) WaitWithMessages(gOrigin->Process.Get(), kOriginEndWaitMs);
     if (exitCode == kExitSuccess) {
         const String self = gOrigin->Folder + u"Uninstall.exe";
-        if (FileExists(self) && !DeleteFileW(WidePtr(self))) DeleteOrDefer(self);
-        RemoveDirectoryW(WidePtr(ExcludeTrailingPathDelimiter(gOrigin->Folder)));
+        if (FileExists(self) && !DeleteFileW(WidePtr(LongPathName(self)))) DeleteOrDefer(self);
+        RemoveDirectoryW(WidePtr(LongPathName(ExcludeTrailingPathDelimiter(gOrigin->Folder))));
     }
     gOrigin.reset();
 }
