@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/format.h"
 #include "base/paths.h"
 #include "platform/files.h"
@@ -83,23 +84,33 @@ bool ForceFolder(const String& folder) {
 
 // Source and target end with a backslash. The excluded folder (the target when it lies inside
 // the source) is not copied into itself.
-bool CopyFolderContent(const String& source, const String& target, const String& excluded) {
+// The entry a copy stopped at, with the system's reason.
+struct TCopyFailure {
+    String Path;
+    DWORD Error = ERROR_SUCCESS;
+};
+
+bool CopyFolderContent(const String& source, const String& target, const String& excluded, TCopyFailure& failure) {
+    const auto fail = [&failure](const String& path) {
+        failure = {path, GetLastError()};
+        return false;
+    };
     std::vector<TFolderEntry> entries;
-    if (!ListFolder(source, entries)) return false;
+    if (!ListFolder(source, entries)) return fail(source);
     for (const TFolderEntry& entry : entries) {
-        if (!ForceFolder(ExcludeTrailingPathDelimiter(target))) return false;
+        if (!ForceFolder(ExcludeTrailingPathDelimiter(target))) return fail(target);
         const String from = source + entry.Name;
         const String to = target + entry.Name;
         if (IsFolder(entry.Attributes)) {
             if (IsLink(entry.Attributes) || SameText(from + u"\\", excluded)) continue;
-            if (!CopyFolderContent(from + u"\\", to + u"\\", excluded)) return false;
+            if (!CopyFolderContent(from + u"\\", to + u"\\", excluded, failure)) return false;
             continue;
         }
         JournalReplacing(to);  // a file of the target that the copy replaces comes back on rollback
         if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) {
             // A read-only file of an earlier copy is replaced like any other.
             SetFileAttributesW(WidePtr(LongPathName(to)), FILE_ATTRIBUTE_NORMAL);
-            if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) return false;
+            if (!CopyFileW(WidePtr(LongPathName(from)), WidePtr(LongPathName(to)), FALSE)) return fail(from);
         }
     }
     return true;
@@ -118,7 +129,10 @@ void TSetupHelper::CopyFolder(const String& source, const String& target) {
     if (SameText(from, to)) return;
     const DWORD attributes = GetFileAttributesW(WidePtr(LongPathName(from)));
     if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes)) throw fail();
-    if (!CopyFolderContent(from, to, to)) throw fail();
+    TCopyFailure failure;
+    if (!CopyFolderContent(from, to, to, failure))
+        throw EInstallerInstallError(Format(u"Cannot copy \"%s\" to \"%s\": \"%s\": %s",
+                                            {source, target, failure.Path, SysErrorMessage(failure.Error)}));
 }
 
 void TSetupHelper::RemoveEntriesUnder(TORLStringList& list, const String& folder) {

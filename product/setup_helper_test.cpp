@@ -1,6 +1,8 @@
 #include "product/setup_helper.h"
 
 #include <gtest/gtest.h>
+
+#include "base/errors.h"
 #include <windows.h>
 #include <winioctl.h>
 
@@ -187,6 +189,18 @@ TEST(CopyFolder, FailuresRaiseWithBothNames) {
     EXPECT_THROW(TSetupHelper::CopyFolder(source, temp.Path() + u"File\\"), EInstallerInstallError);
     EXPECT_THROW(TSetupHelper::CopyFolder(source, u"Relative\\"), EInstallerInstallError);
     EXPECT_THROW(TSetupHelper::CopyFolder(source, u""), EInstallerInstallError);
+    // A file that cannot be read is named, with the system's reason.
+    TUniqueFile held(CreateFileW(WidePtr(source + u"a.txt"), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    try {
+        TSetupHelper::CopyFolder(source, temp.Path() + u"Copy\\");
+        FAIL() << "no error";
+    } catch (const EInstallerInstallError& e) {
+        EXPECT_NE(e.Message().find(u"\"" + source + u"a.txt\": " + SysErrorMessage(ERROR_SHARING_VIOLATION)),
+                  String::npos)
+            << StringToUtf8(e.Message());
+    }
 }
 
 TEST(CopyFolder, ATargetInsideTheSourceIsNotCopiedIntoItself) {
