@@ -1,8 +1,6 @@
 #include "product/setup_helper.h"
 
 #include <gtest/gtest.h>
-
-#include "base/errors.h"
 #include <windows.h>
 #include <winioctl.h>
 
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/paths.h"
 #include "base/string_list.h"
 #include "engine/engine_test_support.h"
