@@ -318,6 +318,31 @@ TEST(SetupPackage, FilesOnDisk) {
     std::filesystem::remove_all(folder);
 }
 
+TEST(SetupPackage, FailedCommitKeepsTheOlderPackage) {
+    const auto folder = std::filesystem::temp_directory_path() / "uinst_package_commit_test";
+    std::filesystem::create_directories(folder);
+    const String name = (folder / "Uninstall.dat").u16string();
+    {
+        TSetupPackageBuilder builder(SetupPackageKey);
+        TMemoryStream ini = Bytes("old");
+        builder.Add(ini, u"Uninstall.ini");
+        builder.Commit(name, 4);
+    }
+    TSetupPackageBuilder builder(SetupPackageKey);
+    TMemoryStream ini = Bytes(std::string(100000, 'n'));
+    builder.Add(ini, u"Uninstall.ini");
+    // Stops half way through the compression, after the header has been written.
+    const auto stop = [](int64_t done, int64_t) {
+        if (done > 0) throw EWriteError(u"stopped");
+    };
+    EXPECT_THROW(builder.Commit(name, 4, stop), EWriteError);
+    TSetupPackageReader reader{StringView(name)};
+    EXPECT_EQ(ExtractText(reader, u"Uninstall.ini"), "old");
+    EXPECT_EQ(std::filesystem::directory_iterator(folder)->path().filename(), "Uninstall.dat");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    std::filesystem::remove_all(folder);
+}
+
 #ifdef _WIN32
 TEST(SetupPackage, FromResource) {
     TSetupPackageReader reader(GetModuleHandleW(nullptr), u"RESOURCE_TEST");
