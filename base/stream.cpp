@@ -133,6 +133,9 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TMemoryStream::SetSize(int64_t size) {
+    // A 32-bit build would otherwise cut the size short and later writes run past the buffer.
+    if constexpr (sizeof(size_t) < sizeof(int64_t))
+        if (size > int64_t(SIZE_MAX)) throw EWriteError(Format(u"A memory stream cannot hold %d bytes", {size}));
     FData.resize(static_cast<size_t>(size < 0 ? 0 : size));
     if (FPosition > FData.size()) FPosition = FData.size();
 }

@@ -312,6 +312,10 @@ void TSetupPackageBuilder::Add(TStream& stream, StringView name) {
     const int64_t size = stream.Size();
     if (size < 0) throw EReadError();
     const int64_t offset = FData.Size();
+    // The header's length field is 32 bits wide; a 32-bit build could not even hold the content.
+    if (uint64_t(size) > UINT32_MAX - uint64_t(offset))
+        throw Exception(
+            Format(u"The file \"%s\" (%d bytes) would make the package content exceed 4 GiB", {String(name), size}));
     // Read straight into the content; a source that ends early leaves the content as it was.
     FData.SetSize(offset + size);
     try {
