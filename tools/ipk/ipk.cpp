@@ -496,7 +496,7 @@ void AddInputPath(const fs::path& path, std::vector<TPackInput>& inputs) {
             if (!name.empty()) name += u'\\';
             name += text;
         }
-        found.push_back({name, entry.path()});
+        found.push_back({name, entry.path(), true});
     }
     std::sort(found.begin(), found.end(), [](const TPackInput& a, const TPackInput& b) { return a.Name < b.Name; });
     inputs.insert(inputs.end(), found.begin(), found.end());
@@ -512,8 +512,13 @@ void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, in
     std::error_code error;
     const bool outputExists = fs::exists(output, error);
     for (const auto& input : inputs) {
-        // A package written into a folder that is being packed must not swallow itself.
-        if (outputExists && fs::equivalent(input.Path, output, error)) continue;
+        // A package written into a folder that is being packed must not swallow itself; named
+        // on its own, the output is a mistake that would leave an empty package.
+        if (outputExists && fs::equivalent(input.Path, output, error)) {
+            if (input.InFolder) continue;
+            throw EIpkError(
+                Format(u"%s is the output file; it cannot also be an input", {Quoted(FromPath(input.Path))}));
+        }
         const auto parts = SafeNameParts(input.Name);
         if (input.Name.size() > 65535) throw EIpkError(Format(u"the name %s is too long", {Quoted(input.Name)}));
         const auto [at, added] = seen.emplace(UpperCase(input.Name), &input);

@@ -385,5 +385,23 @@ TEST_F(IpkTest, ExtractWritesEntriesNamedLikeTemporaryFiles) {
     EXPECT_EQ(ReadFile(out / "a.partial.partial"), "entry three");
 }
 
+TEST_F(IpkTest, OutputNamedAsAnInputIsRefusedButSkippedInAFolder) {
+    const fs::path package = FRoot / "tree" / "a.ipk";
+    WriteFile(FRoot / "tree" / "file.txt", "data");
+    ASSERT_EQ(Run({u"pack", P(package), P(FRoot / "tree")}), 0) << FConsole.FErr;
+    const std::string first = ReadFile(package);
+    // Packed again into the folder it walks: the package is not one of its own files.
+    ASSERT_EQ(Run({u"pack", P(package), P(FRoot / "tree")}), 0) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(package), first);
+
+    const std::vector<std::vector<String>> named = {{u"pack", P(package), P(package)},
+                                                    {u"pack", P(package), u"--name", u"a.ipk=" + P(package)}};
+    for (const auto& args : named) {
+        EXPECT_EQ(Run(args), 1);
+        EXPECT_NE(FConsole.FErr.find("is the output file"), std::string::npos) << FConsole.FErr;
+        EXPECT_EQ(ReadFile(package), first);
+    }
+}
+
 }  // namespace
 }  // namespace uinst::ipk
