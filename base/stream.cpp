@@ -42,7 +42,7 @@ void TStream::WriteBuffer(const void* buffer, size_t count) {
     const auto* p = static_cast<const uint8_t*>(buffer);
     while (count > 0) {
         const size_t n = Write(p, count);
-        if (n == 0) throw EWriteError();
+        if (n == 0) throw WriteError();
         p += n;
         count -= n;
     }
@@ -133,6 +133,9 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TMemoryStream::SetSize(int64_t size) {
+    // A 32-bit build would otherwise cut the size short and later writes run past the buffer.
+    if constexpr (sizeof(size_t) < sizeof(int64_t))
+        if (size > int64_t(SIZE_MAX)) throw EWriteError(Format(u"A memory stream cannot hold %d bytes", {size}));
     FData.resize(static_cast<size_t>(size < 0 ? 0 : size));
     if (FPosition > FData.size()) FPosition = FData.size();
 }
@@ -214,7 +217,10 @@ size_t TORLFileStream::Read(void* buffer, size_t count) {
 size_t TORLFileStream::Write(const void* buffer, size_t count) {
     DWORD n = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
-    if (!WriteFile(FHandle, buffer, chunk, &n, nullptr)) return 0;
+    if (!WriteFile(FHandle, buffer, chunk, &n, nullptr)) {
+        FLastError = GetLastError();
+        return 0;
+    }
     return n;
 }
 
@@ -231,8 +237,18 @@ int64_t TORLFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TORLFileStream::SetSize(int64_t size) {
     const int64_t position = Position();
     Seek(size, TSeekOrigin::soBeginning);
-    if (!SetEndOfFile(FHandle)) throw EWriteError();
+    if (!SetEndOfFile(FHandle)) {
+        FLastError = GetLastError();
+        throw WriteError();
+    }
     if (position < size) Seek(position, TSeekOrigin::soBeginning);
+}
+
+void TORLFileStream::Flush() {
+    if (!FlushFileBuffers(FHandle)) {
+        FLastError = GetLastError();
+        throw WriteError();
+    }
 }
 
 #else
@@ -264,7 +280,10 @@ size_t TORLFileStream::Write(const void* buffer, size_t count) {
     for (;;) {
         const ssize_t n = ::write(FHandle, buffer, count);
         if (n >= 0) return static_cast<size_t>(n);
-        if (errno != EINTR) return 0;
+        if (errno != EINTR) {
+            FLastError = static_cast<uint32_t>(errno);
+            return 0;
+        }
     }
 }
 
@@ -276,9 +295,24 @@ int64_t TORLFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TORLFileStream::SetSize(int64_t size) {
-    if (::ftruncate(FHandle, static_cast<off_t>(size)) != 0) throw EWriteError();
+    if (::ftruncate(FHandle, static_cast<off_t>(size)) != 0) {
+        FLastError = static_cast<uint32_t>(errno);
+        throw WriteError();
+    }
+}
+
+void TORLFileStream::Flush() {
+    if (::fsync(FHandle) != 0) {
+        FLastError = static_cast<uint32_t>(errno);
+        throw WriteError();
+    }
 }
 
 #endif
+
+EWriteError TORLFileStream::WriteError() const {
+    if (FLastError == 0) return EWriteError(Format(u"Cannot write file \"%s\"", {FFileName}));
+    return EWriteError(Format(u"Cannot write file \"%s\". %s", {FFileName, SysErrorMessage(FLastError)}));
+}
 
 }  // namespace uinst

@@ -23,7 +23,8 @@ public:
     EWriteError() : EStreamError(u"Stream write error") {}
     using EStreamError::EStreamError;
 };
-// "Cannot open file "%s". %s" with the file name and the system's message.
+// A file that cannot be opened, created or replaced: the message names the file and gives the
+// system's reason.
 class EFOpenError : public EStreamError {
 public:
     using EStreamError::EStreamError;
@@ -58,6 +59,10 @@ public:
     void WriteUInt32(uint32_t value);
     void WriteUInt16(uint16_t value);
     void WriteUInt8(uint8_t value) { WriteBuffer(&value, 1); }
+
+protected:
+    // The error WriteBuffer raises when Write takes nothing; streams on files say which file and why.
+    virtual EWriteError WriteError() const { return EWriteError(); }
 };
 
 // A growable buffer in memory.
@@ -119,10 +124,16 @@ public:
     size_t Write(const void* buffer, size_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     void SetSize(int64_t size) override;
+    // Makes what was written reach the disk, or raises EWriteError naming the file.
+    void Flush();
     const String& FileName() const { return FFileName; }
+
+protected:
+    EWriteError WriteError() const override;
 
 private:
     String FFileName;
+    uint32_t FLastError = 0;  // the system's code for the last failed write
 #ifdef _WIN32
     void* FHandle;
 #else

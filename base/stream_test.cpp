@@ -38,6 +38,17 @@ TEST(MemoryStream, CopyFromTakesExactCountsOrTheWholeSource) {
     EXPECT_THROW(target.CopyFrom(source, 2), EReadError);
 }
 
+TEST(MemoryStream, SizesBeyondTheAddressSpaceAreRefused) {
+    if constexpr (sizeof(size_t) >= sizeof(int64_t)) {
+        GTEST_SKIP() << "every size fits a 64-bit size_t";
+    } else {
+        TMemoryStream s;
+        s.WriteUInt32(7);
+        EXPECT_THROW(s.SetSize((int64_t(1) << 32) + 16), EWriteError);
+        EXPECT_EQ(s.Size(), 4);
+    }
+}
+
 TEST(FileStream, CreatesReadsBackAndReportsMissingFiles) {
     const String name = Utf8ToString(testing::TempDir()) + u"stream test.bin";
     {

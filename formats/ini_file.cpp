@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include "base/code_page.h"
+#include "base/file_replacement.h"
 #include "base/integers.h"
 #include "base/paths.h"
 #include "base/text_case.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace uinst {
 
@@ -557,18 +554,12 @@ void TORLIniFile::SaveToStream(TStream& stream, TORLTextEncoding encoding) const
 }
 
 bool TORLIniFile::SaveToFile(StringView fileName, TORLTextEncoding encoding) const {
-    const String name(fileName);
-#ifdef _WIN32
-    // A read-only or hidden file can then be overwritten.
-    SetFileAttributesW(WidePtr(LongPathName(name)), FILE_ATTRIBUTE_NORMAL);
-#endif
-    std::unique_ptr<TORLFileStream> file;
+    // Written beside the file first: a full disk leaves the old settings rather than an empty file.
     try {
-        file = std::make_unique<TORLFileStream>(name, TORLFileStream::TMode::fmCreate);
-    } catch (const EStreamError&) {
+        WriteFileReplacing(fileName, [&](TStream& file) { SaveToStream(file, encoding); });
+    } catch (const EFOpenError&) {
         return false;
     }
-    SaveToStream(*file, encoding);
     return true;
 }
 

@@ -140,8 +140,9 @@ public:
     void LoadFromText(StringView text) { LoadFromText(text.data(), text.size()); }
     // Always UTF-16LE with its byte-order mark: the form the uninstall data package stores.
     void SaveToStream(TStream& stream) const { SaveToStream(stream, teUTF16LE); }
-    // False, without an exception, when the file cannot be created; errors while writing to a
-    // file that was created pass to the caller.
+    // The file is either left as it was or replaced whole (a read-only one too). False, without
+    // an exception, when the file cannot be created or replaced; errors while writing (a full
+    // disk) pass to the caller, and the old file then stays.
     bool SaveToFile(StringView fileName, TORLTextEncoding encoding = teUTF16LE) const;
     // The saved content as text (what SaveToStream writes after the byte-order mark).
     String SaveToText() const;

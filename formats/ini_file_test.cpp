@@ -451,6 +451,26 @@ TEST_F(IniFileTest, FilesThatCannotBeCreatedGiveFalse) {
     EXPECT_FALSE(loaded.Modified());
 }
 
+// Saving stops half way, as on a full disk.
+class TFailingIniFile : public TORLIniFile {
+public:
+    using TORLIniFile::TORLIniFile;
+    void SaveToStream(TStream& stream, TORLTextEncoding) const override {
+        stream.WriteBuffer("[S]\r\n", 5);
+        throw EWriteError(u"no space left");
+    }
+};
+
+TEST_F(IniFileTest, FailedWritesKeepTheOldFile) {
+    WriteFile("settings.ini", Bytes("[S]\r\nkept=1\r\n"));
+    TFailingIniFile ini(PathOf("settings.ini"));
+    ini.WriteString(u"S", u"k", u"2");
+    EXPECT_THROW(ini.UpdateFile(), EWriteError);
+    EXPECT_TRUE(ini.Modified());
+    EXPECT_EQ(ReadFile("settings.ini"), Bytes("[S]\r\nkept=1\r\n"));
+    EXPECT_FALSE(fs::exists(FFolder / "settings.ini.partial"));
+}
+
 TEST_F(IniFileTest, LargeFilesPassTheBuffers) {
     TORLIniFile ini;
     for (int s = 0; s < 20; ++s)

@@ -51,6 +51,10 @@ uint32_t CheckedSize(size_t size) {
 
 }  // namespace
 
+uint64_t SXMLNameBytesLimit(uint64_t bodySize) {
+    return 64 * bodySize + (1 << 20);
+}
+
 void WriteXMLVarInt(std::string& out, uint32_t value) {
     while (value >= 0x80) {
         out.push_back(static_cast<char>(0x80 | (value & 0x7F)));
@@ -101,9 +105,14 @@ void TORLBinaryXMLParser::Parse() {
     const int64_t tableEnd = in.Position();
     in.Seek(treeStart, TSeekOrigin::soBeginning);
 
+    const uint64_t nameBytesLimit = SXMLNameBytesLimit(body.size());
+    uint64_t nameBytes = 0;
     const auto readName = [&]() -> const std::string& {
         const uint32_t index = ReadXMLVarInt(in);
         if (index >= table.size()) throw EORLXMLDocument(u"Damaged binary XML document: name index out of range");
+        nameBytes += table[index].size();
+        if (nameBytes > nameBytesLimit)
+            throw EORLXMLDocument(u"Damaged binary XML document: its names need far more memory than its size");
         return table[index];
     };
 

@@ -16,6 +16,12 @@ namespace uinst {
 inline constexpr char kSXMLMagic[4] = {'S', 'X', 'M', 'L'};
 inline constexpr char kBXMLMagic[4] = {'B', 'X', 'M', 'L'};
 
+// The most bytes of element and attribute names that an SXML body of bodySize bytes may hold once
+// read. Every record copies its name from the shared table, so one long name used by many short
+// records could otherwise ask for hundreds of gigabytes; real documents stay far below 64 times
+// their size. A body that needs more is refused as damaged.
+uint64_t SXMLNameBytesLimit(uint64_t bodySize);
+
 // An unsigned 32-bit value, 7 bits per byte, least significant group first.
 void WriteXMLVarInt(std::string& out, uint32_t value);
 uint32_t ReadXMLVarInt(TStream& stream);

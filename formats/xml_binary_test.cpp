@@ -158,6 +158,37 @@ TEST(SXML, DamageKeepsWhatWasReadAndSecondRootRaises) {
     EXPECT_EQ(document.Nodes(0)->Name(), "r");
 }
 
+TEST(SXML, CopiesOfNamesAreBoundedByTheBodySize) {
+    // A root named by a 4 KiB name with `children` empty children of the same name: each child
+    // record is two bytes but copies the whole name.
+    const std::string name(4096, 'n');
+    const auto document = [&](uint32_t children) {
+        std::string tree;
+        WriteXMLVarInt(tree, 1);
+        tree += std::string{0x00, 0x02};
+        WriteXMLVarInt(tree, children);
+        for (uint32_t i = 0; i < children; ++i) tree += std::string{0x00, 0x00};
+        std::string table;
+        WriteXMLVarInt(table, 1);
+        WriteXMLVarInt(table, static_cast<uint32_t>(name.size()));
+        table += name;
+        return SXML(Ascii8(tree), Ascii8(table));
+    };
+    const auto nameBytes = [&](uint32_t children) { return (children + 1) * uint64_t(name.size()); };
+    const auto limit = [&](const Bytes& bytes) { return SXMLNameBytesLimit(bytes.size() - 4); };
+
+    const Bytes within = document(300);
+    ASSERT_LE(nameBytes(300), limit(within));
+    TORLXMLDocument loaded;
+    Load(loaded, within);
+    ASSERT_EQ(loaded.Count(), 1);
+    EXPECT_EQ(loaded.Nodes(0)->Count(), 300);
+
+    const Bytes beyond = document(400);
+    ASSERT_GT(nameBytes(400), limit(beyond));
+    EXPECT_THROW(Load(loaded, beyond), EORLXMLDocument);
+}
+
 TEST(BXML, ReadsTheLegacyForm) {
     // <r a="v">text<c/></r>, then a child with flag 4 and a text count of 0.
     const Bytes bytes = Concat({Ascii8("BXML"),

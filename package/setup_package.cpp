@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/file_replacement.h"
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/text_case.h"
@@ -13,8 +14,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
 namespace uinst {
@@ -121,14 +120,6 @@ private:
     TMemoryStream& FContent;
     const TSetupPackageBuilder::TProgress& FProgress;
 };
-
-void DeleteFileQuietly(StringView fileName) {
-#ifdef _WIN32
-    DeleteFileW(WidePtr(LongPathName(fileName)));
-#else
-    ::unlink(StringToUtf8(fileName).c_str());
-#endif
-}
 
 }  // namespace
 
@@ -321,6 +312,10 @@ void TSetupPackageBuilder::Add(TStream& stream, StringView name) {
     const int64_t size = stream.Size();
     if (size < 0) throw EReadError();
     const int64_t offset = FData.Size();
+    // The header's length field is 32 bits wide; a 32-bit build could not even hold the content.
+    if (uint64_t(size) > UINT32_MAX - uint64_t(offset))
+        throw Exception(
+            Format(u"The file \"%s\" (%d bytes) would make the package content exceed 4 GiB", {String(name), size}));
     // Read straight into the content; a source that ends early leaves the content as it was.
     FData.SetSize(offset + size);
     try {
@@ -379,14 +374,7 @@ void TSetupPackageBuilder::Commit(TStream& stream, int level, const TProgress& p
 }
 
 void TSetupPackageBuilder::Commit(StringView fileName, int level, const TProgress& progress) {
-    auto file = std::make_unique<TORLFileStream>(fileName, TORLFileStream::TMode::fmCreate);
-    try {
-        Commit(*file, level, progress);
-    } catch (...) {
-        file.reset();
-        DeleteFileQuietly(fileName);
-        throw;
-    }
+    WriteFileReplacing(fileName, [&](TStream& file) { Commit(file, level, progress); });
 }
 
 }  // namespace uinst

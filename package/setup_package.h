@@ -122,7 +122,7 @@ public:
     void Add(TStream& stream, StringView name);
     // Writes the finished package at the stream's position with the compression level.
     void Commit(TStream& stream, int level, const TProgress& progress = nullptr);
-    // Creates (or truncates) the file and commits into it; a failed commit removes the file.
+    // Commits into the file, replacing it whole: a failed commit leaves an older file as it was.
     void Commit(StringView fileName, int level, const TProgress& progress = nullptr);
 
 private:

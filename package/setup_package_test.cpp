@@ -167,6 +167,49 @@ TEST(SetupPackage, AddOfAStreamThatEndsEarlyLeavesTheBuilderAsItWas) {
     EXPECT_EQ(reader->Content().size(), 4u + 4 + 2 + 8 + 16 + 4);
 }
 
+// Says it holds far more than it does: nothing may be read or reserved for it.
+class THugeStream : public TStream {
+public:
+    explicit THugeStream(int64_t size) : FSize(size) {}
+    size_t Read(void*, size_t) override {
+        ++FReads;
+        return 0;
+    }
+    size_t Write(const void*, size_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        return origin == TSeekOrigin::soEnd ? FSize + offset : offset;
+    }
+    int64_t Size() override { return FSize; }
+    void SetSize(int64_t) override {}
+    int FReads = 0;
+
+private:
+    int64_t FSize;
+};
+
+TEST(SetupPackage, ContentBeyondFourGiBIsRefusedBeforeReading) {
+    TSetupPackageBuilder builder(SetupPackageKey);
+    TMemoryStream small = Bytes("kept");
+    builder.Add(small, u"small");
+    // 4 GiB in all with the four bytes before it: cut to 32 bits it would be a tiny buffer.
+    for (const int64_t size : {int64_t(UINT32_MAX) - 3, int64_t(1) << 32, int64_t(1) << 40}) {
+        THugeStream huge(size);
+        try {
+            builder.Add(huge, u"huge.bin");
+            FAIL() << size;
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find(u"\"huge.bin\""), String::npos);
+            EXPECT_NE(e.Message().find(u"4 GiB"), String::npos);
+        }
+        EXPECT_EQ(huge.FReads, 0);
+    }
+    TMemoryStream out;
+    builder.Commit(out, 0);
+    auto reader = Open(out.TakeBytes());
+    EXPECT_EQ(reader->FileTable().Count(), 1);
+    EXPECT_EQ(ExtractText(*reader, u"small"), "kept");
+}
+
 TEST(SetupPackage, OverlongNameIsRefused) {
     TSetupPackageBuilder builder(SetupPackageKey);
     TMemoryStream data = Bytes("x");
@@ -315,6 +358,31 @@ TEST(SetupPackage, FilesOnDisk) {
     EXPECT_THROW(TSetupPackageReader{StringView((folder / "missing.dat").u16string())}, EFOpenError);
     TSetupPackageBuilder builder(SetupPackageKey);
     EXPECT_THROW(builder.Commit((folder / "no" / "such" / "folder.dat").u16string(), 4), EFOpenError);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(SetupPackage, FailedCommitKeepsTheOlderPackage) {
+    const auto folder = std::filesystem::temp_directory_path() / "uinst_package_commit_test";
+    std::filesystem::create_directories(folder);
+    const String name = (folder / "Uninstall.dat").u16string();
+    {
+        TSetupPackageBuilder builder(SetupPackageKey);
+        TMemoryStream ini = Bytes("old");
+        builder.Add(ini, u"Uninstall.ini");
+        builder.Commit(name, 4);
+    }
+    TSetupPackageBuilder builder(SetupPackageKey);
+    TMemoryStream ini = Bytes(std::string(100000, 'n'));
+    builder.Add(ini, u"Uninstall.ini");
+    // Stops half way through the compression, after the header has been written.
+    const auto stop = [](int64_t done, int64_t) {
+        if (done > 0) throw EWriteError(u"stopped");
+    };
+    EXPECT_THROW(builder.Commit(name, 4, stop), EWriteError);
+    TSetupPackageReader reader{StringView(name)};
+    EXPECT_EQ(ExtractText(reader, u"Uninstall.ini"), "old");
+    EXPECT_EQ(std::filesystem::directory_iterator(folder)->path().filename(), "Uninstall.dat");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
     std::filesystem::remove_all(folder);
 }
 

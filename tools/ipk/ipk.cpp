@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <new>
 #include <set>
 #include <utility>
 
+#include "base/file_replacement.h"
 #include "base/format.h"
 #include "base/integers.h"
 #include "base/stream.h"
@@ -57,6 +59,16 @@ bool TakeOption(const std::vector<String>& args, size_t& at, StringView name, St
         return true;
     }
     return false;
+}
+
+// Writes an output file whole: a failure leaves an older file as it was, and the error names the
+// file with the system's reason.
+void WriteOutput(const fs::path& path, const std::function<void(TStream&)>& write) {
+    try {
+        WriteFileReplacing(FromPath(path), write);
+    } catch (const EStreamError& e) {
+        throw EIpkError(Format(u"cannot write %s: %s", {Quoted(FromPath(path)), e.Message()}));
+    }
 }
 
 // Reads the package file and shows how much of it has been decoded.
@@ -328,7 +340,8 @@ int RunXml(const std::vector<String>& args, TConsole& console) {
     input.LoadFromFile(positional[0]);
     TMemoryStream output;
     ConvertXmlDocument(input, output, target);
-    output.SaveToFile(positional[1]);
+    // The input is in memory by now, so the output may be the input file itself.
+    WriteOutput(ToPath(positional[1]), [&](TStream& file) { output.SaveToStream(file); });
     console.Out(Format(u"%s: %d bytes written\n", {Printable(positional[1]), output.Size()}));
     return 0;
 }
@@ -483,7 +496,7 @@ void AddInputPath(const fs::path& path, std::vector<TPackInput>& inputs) {
             if (!name.empty()) name += u'\\';
             name += text;
         }
-        found.push_back({name, entry.path()});
+        found.push_back({name, entry.path(), true});
     }
     std::sort(found.begin(), found.end(), [](const TPackInput& a, const TPackInput& b) { return a.Name < b.Name; });
     inputs.insert(inputs.end(), found.begin(), found.end());
@@ -499,8 +512,13 @@ void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, in
     std::error_code error;
     const bool outputExists = fs::exists(output, error);
     for (const auto& input : inputs) {
-        // A package written into a folder that is being packed must not swallow itself.
-        if (outputExists && fs::equivalent(input.Path, output, error)) continue;
+        // A package written into a folder that is being packed must not swallow itself; named
+        // on its own, the output is a mistake that would leave an empty package.
+        if (outputExists && fs::equivalent(input.Path, output, error)) {
+            if (input.InFolder) continue;
+            throw EIpkError(
+                Format(u"%s is the output file; it cannot also be an input", {Quoted(FromPath(input.Path))}));
+        }
         const auto parts = SafeNameParts(input.Name);
         if (input.Name.size() > 65535) throw EIpkError(Format(u"the name %s is too long", {Quoted(input.Name)}));
         const auto [at, added] = seen.emplace(UpperCase(input.Name), &input);
@@ -529,16 +547,10 @@ void PackFiles(const fs::path& output, const std::vector<TPackInput>& inputs, in
         progress.Update(u"reading", done, total);
     }
 
-    fs::path temporary = output;
-    temporary += ".partial";
-    builder.Commit(FromPath(temporary), level,
-                   [&](int64_t at, int64_t size) { progress.Update(u"compressing", at, size); });
+    WriteOutput(output, [&](TStream& file) {
+        builder.Commit(file, level, [&](int64_t at, int64_t size) { progress.Update(u"compressing", at, size); });
+    });
     progress.Finish();
-    fs::rename(temporary, output, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw EIpkError(Format(u"cannot write %s", {Quoted(FromPath(output))}));
-    }
 }
 
 void ExtractFiles(const fs::path& packagePath, const std::vector<String>& names, const fs::path& folder,
@@ -600,17 +612,16 @@ void ExtractFiles(const fs::path& packagePath, const std::vector<String>& names,
         total += item->Size;
     }
 
+    // Each file is written beside its place first and removes what an earlier attempt left there:
+    // shorter paths go first, so "a" cannot remove an entry "a.partial" written before it.
+    std::vector<size_t> order(items.size());
+    for (size_t n = 0; n < order.size(); ++n) order[n] = n;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return targets[a].native().size() < targets[b].native().size(); });
     int64_t done = 0;
-    for (size_t n = 0; n < items.size(); ++n) {
-        try {
-            fs::create_directories(targets[n].parent_path());
-            TORLFileStream file(FromPath(targets[n]), TORLFileStream::TMode::fmCreate);
-            package->SaveItemToStream(*items[n], file);
-        } catch (const EFOpenError&) {
-            throw;
-        } catch (const Exception& e) {
-            throw EIpkError(FromPath(targets[n]) + u": " + e.Message());
-        }
+    for (const size_t n : order) {
+        fs::create_directories(targets[n].parent_path());
+        WriteOutput(targets[n], [&](TStream& file) { package->SaveItemToStream(*items[n], file); });
         done += items[n]->Size;
         progress.Update(u"extracting", done, total);
     }

@@ -49,10 +49,12 @@ private:
     size_t FWidth = 0;
 };
 
-// One file to store: its name in the package and where it comes from.
+// One file to store: its name in the package, where it comes from, and whether it was found by
+// walking a folder (rather than named on the command line).
 struct TPackInput {
     String Name;
     std::filesystem::path Path;
+    bool InFolder = false;
 };
 
 // A file stands for itself under its file name; a folder for every file below it, under its path
@@ -77,6 +79,7 @@ String Printable(StringView text);
 
 // Builds a package from the inputs at the level. Names must be safe and unique (case ignored).
 // The package is written next to its final name first, so a failure leaves an older file intact.
+// The output found while walking a folder is left out; the output named as an input is refused.
 void PackFiles(const std::filesystem::path& output, const std::vector<TPackInput>& inputs, int level,
                TConsole& console);
 

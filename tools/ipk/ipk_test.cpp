@@ -347,5 +347,61 @@ TEST_F(IpkTest, XmlConvertsBetweenTextAndSxml) {
     EXPECT_FALSE(fs::exists(FRoot / "x.xml"));
 }
 
+TEST_F(IpkTest, OutputsAreReplacedWholeOrLeftAsTheyWere) {
+    WriteFile(FRoot / "doc.xml", "<?xml version=\"1.0\"?><install><product/></install>");
+    // Converted in place: the input is read before the output is written.
+    ASSERT_EQ(Run({u"xml", P(FRoot / "doc.xml"), P(FRoot / "doc.xml"), u"--to", u"sxml"}), 0) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(FRoot / "doc.xml").substr(0, 4), "SXML");
+
+    // A folder where the output belongs cannot be replaced: the error names it and says why, and
+    // neither the folder nor a temporary file is left changed.
+    const fs::path blocked = FRoot / "blocked";
+    WriteFile(blocked / "inside.txt", "kept");
+    const std::string expected = "ipk: cannot write \"" + StringToUtf8(P(blocked)) + "\": Cannot replace file \"";
+    EXPECT_EQ(Run({u"pack", P(blocked), P(FRoot / "doc.xml")}), 1);
+    EXPECT_EQ(FConsole.FErr.rfind(expected, 0), 0u) << FConsole.FErr;
+    EXPECT_GT(FConsole.FErr.size(), expected.size() + P(blocked).size() + 4) << "no reason given";
+    EXPECT_EQ(Run({u"xml", P(FRoot / "doc.xml"), P(blocked), u"--to", u"text"}), 1);
+    EXPECT_EQ(FConsole.FErr.rfind(expected, 0), 0u) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(blocked / "inside.txt"), "kept");
+    EXPECT_FALSE(fs::exists(FRoot / "blocked.partial"));
+}
+
+TEST_F(IpkTest, ExtractWritesEntriesNamedLikeTemporaryFiles) {
+    // Entries are written beside their place first; "a" must not take "a.partial" for a leftover.
+    const fs::path package = FRoot / "p.ipk";
+    WriteFile(FRoot / "1", "entry one");
+    WriteFile(FRoot / "2", "entry two");
+    WriteFile(FRoot / "3", "entry three");
+    // In the table, each name comes before the one it would be the temporary file of.
+    ASSERT_EQ(Run({u"pack", P(package), u"--name", u"a.partial.partial=" + P(FRoot / "3"), u"--name",
+                   u"a.partial=" + P(FRoot / "1"), u"--name", u"a=" + P(FRoot / "2")}),
+              0)
+        << FConsole.FErr;
+    const fs::path out = FRoot / "out";
+    ASSERT_EQ(Run({u"extract", P(package), u"-C", P(out)}), 0) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(out / "a.partial"), "entry one");
+    EXPECT_EQ(ReadFile(out / "a"), "entry two");
+    EXPECT_EQ(ReadFile(out / "a.partial.partial"), "entry three");
+}
+
+TEST_F(IpkTest, OutputNamedAsAnInputIsRefusedButSkippedInAFolder) {
+    const fs::path package = FRoot / "tree" / "a.ipk";
+    WriteFile(FRoot / "tree" / "file.txt", "data");
+    ASSERT_EQ(Run({u"pack", P(package), P(FRoot / "tree")}), 0) << FConsole.FErr;
+    const std::string first = ReadFile(package);
+    // Packed again into the folder it walks: the package is not one of its own files.
+    ASSERT_EQ(Run({u"pack", P(package), P(FRoot / "tree")}), 0) << FConsole.FErr;
+    EXPECT_EQ(ReadFile(package), first);
+
+    const std::vector<std::vector<String>> named = {{u"pack", P(package), P(package)},
+                                                    {u"pack", P(package), u"--name", u"a.ipk=" + P(package)}};
+    for (const auto& args : named) {
+        EXPECT_EQ(Run(args), 1);
+        EXPECT_NE(FConsole.FErr.find("is the output file"), std::string::npos) << FConsole.FErr;
+        EXPECT_EQ(ReadFile(package), first);
+    }
+}
+
 }  // namespace
 }  // namespace uinst::ipk

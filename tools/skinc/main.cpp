@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/file_replacement.h"
 #include "base/stream.h"
 #include "tools/skinc/skin_source.h"
 
@@ -27,7 +28,14 @@ int main(int argc, char** argv) {
         TORLRootResourceCollectionImpl skin;
         CompileSkinSource(std::string_view(reinterpret_cast<const char*>(input.Memory()), input.Bytes().size()), skin);
         TMemoryStream output(skin.SaveToBytes());
-        output.SaveToFile(Utf8ToString(argv[2]));
+        // Whole or not at all: a part written before a failure would look newer than its source
+        // and the build would not run the compiler again.
+        try {
+            WriteFileReplacing(Utf8ToString(argv[2]), [&](TStream& file) { output.SaveToStream(file); });
+        } catch (const EStreamError& error) {
+            std::fprintf(stderr, "skinc: %s: %s\n", argv[2], error.what());
+            return 1;
+        }
         return 0;
     } catch (const Exception& error) {
         std::fprintf(stderr, "skinc: %s: %s\n", argv[std::string(argv[1]) == "--dump" ? 2 : 1], error.what());
