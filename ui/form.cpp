@@ -180,6 +180,8 @@ void TInstallerForm::FocusNextIfNone() {
     // No control of the window has the focus (the window itself, or a control now hidden or
     // disabled): Next takes it, or, while Next is disabled, the window itself, which keeps Escape
     // and Alt+F4 working during the run.
+    // A box of the wizard's own is open (it disables the window): its buttons keep the focus.
+    if (!IsWindowEnabled(Handle())) return;
     HWND focus = GetFocus();
     if (focus && IsChild(Handle(), focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
     if (IsWindowEnabled(FNext) && IsWindowVisible(FNext))
