@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/errors.h"
 #include "base/format.h"
 #include "base/paths.h"
 #include "base/text_case.h"
@@ -156,10 +157,15 @@ bool CopyTree(const String& from, const String& to) {
     TUniqueFind find(FindFirstFileW(WidePtr(LongPathName(from + u"\\*")), &data));
     if (!find) return true;
     bool ok = true;
+    DWORD firstError = ERROR_SUCCESS;  // what the caller reads from GetLastError
     do {
         const String name = FromWide(data.cFileName);
-        if (name != u"." && name != u"..") ok = CopyTree(from + u"\\" + name, to + u"\\" + name) && ok;
+        if (name != u"." && name != u".." && !CopyTree(from + u"\\" + name, to + u"\\" + name)) {
+            if (ok) firstError = GetLastError();
+            ok = false;
+        }
     } while (FindNextFileW(find.Get(), &data));
+    if (!ok) SetLastError(firstError);
     return ok;
 }
 
@@ -379,7 +385,16 @@ bool TRunJournal::SetAside(const String& path) {
                              : Move(source, staged, 0))
         return true;
     // Another volume, or a file that is in use: keep a copy, then remove it as before.
-    if (!CopyTree(source, staged)) return false;
+    if (!CopyTree(source, staged)) {
+        const DWORD error = GetLastError();
+        // A file that cannot even be read is in use: the callers leave it as it is. Anything else
+        // (the journal's drive full, access denied) would let the change be made with nothing
+        // kept to undo it: the run stops here instead.
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return false;
+        DeleteTree(staged);
+        throw EOSError(error, Format(u"\"%s\" cannot be kept to undo the run in \"%s\": %s",
+                                     {source, FFolder, SysErrorMessage(error)}));
+    }
     if (IsFolder(attributes)) return DeleteTree(source);
     DeleteOrDefer(source);
     return !PathExists(source);

@@ -105,5 +105,38 @@ TEST(FullDrive, WhatARunSetAsideFromAnotherDriveGoesBackOnRollback) {
     RemoveTree(dest);
 }
 
+// A file that cannot be kept for the rollback (the journal's drive is full) is not changed: the run
+// stops with the reason instead.
+TEST(FullDrive, AFileThatCannotBeKeptForTheRollbackIsNotChanged) {
+    const String root = SmallDrive();
+    if (root.empty()) GTEST_SKIP() << "no small drive: run under tests/e2e/small-drive as root to mount a RAM disk";
+    const String dest = root + u"ORVO\\";
+    RemoveTree(dest);
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(dest), nullptr));
+    TTempFolder system(u"e2e keep on full drive");
+    const String file = system.Path() + u"System.dll";
+    const std::vector<char> bytes(256 * 1024, 's');
+    WriteFileBytes(file, bytes.data(), bytes.size());
+    {
+        auto journal = TRunJournal::Begin(dest);
+        TFiller filler(root, 16 * 1024);
+        SetActiveJournal(journal.get());
+        try {
+            JournaledDelete(file);
+            ADD_FAILURE() << "deleted with nothing kept";
+        } catch (const EOSError& e) {
+            EXPECT_TRUE(Contains(e.Message(), u"\"" + file + u"\" cannot be kept to undo the run"))
+                << StringToUtf8(e.Message());
+            EXPECT_TRUE(Contains(e.Message(), SysErrorMessage(ERROR_DISK_FULL))) << StringToUtf8(e.Message());
+        }
+        SetActiveJournal(nullptr);
+        EXPECT_EQ(ReadFileBytes(file).size(), bytes.size());
+        journal->Rollback();
+    }
+    EXPECT_EQ(ReadFileBytes(file).size(), bytes.size());
+    EXPECT_FALSE(TRunJournal::Exists(dest));
+    RemoveTree(dest);
+}
+
 }  // namespace
 }  // namespace uinst::e2e
