@@ -6,7 +6,9 @@
 
 #include "base/errors.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cerrno>
 #endif
 
@@ -112,6 +114,44 @@ TEST(FileStreamWriteErrors, NameTheFileAndTheSystemsReason) {
         EXPECT_EQ(e.Message(), u"Cannot write file \"/dev/full\". " + SysErrorMessage(ENOSPC));
     }
 #endif
+}
+
+// A read that fails (here a locked range, or a folder) is an error naming the file, never taken for
+// the end of the data (a loader would then keep a file cut short).
+TEST(FileStreamReadErrors, NameTheFileAndAreNotTakenForTheEnd) {
+    const fs::path folder = fs::path(testing::TempDir()) / "file stream read error";
+    fs::create_directories(folder);
+#ifdef _WIN32
+    const String name = (folder / "locked.bin").u16string();
+    {
+        TORLFileStream created(name, TORLFileStream::TMode::fmCreate);
+        created.WriteBuffer("abcdef", 6);
+    }
+    TORLFileStream file(name, TORLFileStream::TMode::fmOpenRead);
+    HANDLE other = CreateFileW(reinterpret_cast<const wchar_t*>(name.c_str()), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(LockFile(other, 0, 0, 6, 0));
+    const uint32_t expected = ERROR_LOCK_VIOLATION;
+#else
+    const String name = folder.u16string();  // a folder opens for reading but cannot be read
+    TORLFileStream file(name, TORLFileStream::TMode::fmOpenRead);
+    const uint32_t expected = EISDIR;
+#endif
+    char buffer[4] = {};
+    bool failed = false;
+    try {
+        file.Read(buffer, sizeof buffer);
+    } catch (const EReadError& e) {
+        failed = true;
+        EXPECT_EQ(e.Message(), u"Cannot read file \"" + name + u"\". " + SysErrorMessage(expected));
+    }
+#ifdef _WIN32
+    UnlockFile(other, 0, 0, 6, 0);
+    CloseHandle(other);
+    if (!failed) GTEST_SKIP() << "this system does not enforce locked ranges on reads (Wine)";
+#endif
+    EXPECT_TRUE(failed) << "no error";
 }
 
 }  // namespace

@@ -210,7 +210,7 @@ TORLFileStream::~TORLFileStream() {
 size_t TORLFileStream::Read(void* buffer, size_t count) {
     DWORD n = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
-    if (!ReadFile(FHandle, buffer, chunk, &n, nullptr)) return 0;
+    if (!ReadFile(FHandle, buffer, chunk, &n, nullptr)) throw ReadFailure(GetLastError());
     return n;
 }
 
@@ -272,7 +272,7 @@ size_t TORLFileStream::Read(void* buffer, size_t count) {
     for (;;) {
         const ssize_t n = ::read(FHandle, buffer, count);
         if (n >= 0) return static_cast<size_t>(n);
-        if (errno != EINTR) return 0;
+        if (errno != EINTR) throw ReadFailure(static_cast<uint32_t>(errno));
     }
 }
 
@@ -309,6 +309,10 @@ void TORLFileStream::Flush() {
 }
 
 #endif
+
+EReadError TORLFileStream::ReadFailure(uint32_t error) const {
+    return EReadError(Format(u"Cannot read file \"%s\". %s", {FFileName, SysErrorMessage(error)}));
+}
 
 EWriteError TORLFileStream::WriteError() const {
     if (FLastError == 0) return EWriteError(Format(u"Cannot write file \"%s\"", {FFileName}));

@@ -1,6 +1,8 @@
 #pragma once
 // Byte streams: the abstract stream, a growable memory stream and a file stream. Reads past the
-// end raise EReadError from ReadBuffer; Read itself returns the count it delivered.
+// end raise EReadError from ReadBuffer; Read itself returns the count it delivered (0 at the end).
+// A file that cannot be read (a failing disk, a dropped share) raises EReadError naming it: an
+// error is never taken for the end of the data.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -130,6 +132,7 @@ public:
 
 protected:
     EWriteError WriteError() const override;
+    EReadError ReadFailure(uint32_t error) const;
 
 private:
     String FFileName;
