@@ -47,9 +47,11 @@ public:
 
 class TStepAction : public TInstallerAction {
 public:
+    static inline std::atomic<bool> Open{true};  // a test that must see the run working closes it
     void Execute() override {
         SetStatus(u"Copying step");
         SetProgress(50);
+        while (!Open) Sleep(5);
     }
     void BuildSummary(TInstallerSummaryBuilder& builder) override {
         builder.SetHeader(u"Steps");
@@ -142,6 +144,7 @@ protected:
         installer = MakeInstaller(u"", WizardSetupFiles());
     }
     void TearDown() override {
+        TStepAction::Open = true;  // a test that stopped half way leaves no run waiting
         form.reset();
         installer.reset();
         ProductInfoClass = nullptr;
@@ -230,8 +233,10 @@ TEST_F(WizardTest, WalkFromWelcomeToFinish) {
     EXPECT_EQ(ActiveName(), u"PageLicense");
     Next();
 
+    TStepAction::Open = false;
     Next();  // the run starts
     ASSERT_EQ(ActiveName(), u"PageInstall");
+    TStepAction::Open = true;
     ASSERT_TRUE(WaitFor([&] { return ActiveName() == u"PageFinish"; }));
     EXPECT_EQ(installer->State(), isFinished);
     EXPECT_FALSE(Visible(form->BackButton()));
