@@ -150,46 +150,49 @@ void PrintTree(HWND window, HWND top, HDC dc, bool isTop) {
 
 }  // namespace
 
-void SaveWindowPng(HWND window, const String& fileName) {
-    RECT client{};
-    GetClientRect(window, &client);
-    void* bits = nullptr;
-    TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &bits);
-    if (!bits) throw EInstallerGeneralError(u"Not enough memory for a picture.");
-    TWindowDC screen(nullptr);
-    HDC dc = CreateCompatibleDC(screen.Get());
-    HGDIOBJ old = SelectObject(dc, bitmap.Get());
-    // What the window shows: its surface holds the pixels of every child too. Where nothing can
-    // be read back (no surface), the windows are asked to print themselves.
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    {
-        TWindowDC source(window);
-        BitBlt(dc, 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
-    }
-    if (!IsWindowVisible(window)) PrintTree(window, window, dc, true);
-    GdiFlush();
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    SaveBitmapPng(bitmap.Get(), fileName);
-}
+namespace {
 
-TUniqueBitmap CaptureScreen(HWND window, void** bits) {
+// A picture of the window's client area, as `draw` paints it into a memory DC of that size.
+template <typename Draw>
+TUniqueBitmap ClientPicture(HWND window, void** bits, Draw draw) {
     RECT client{};
     GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
     void* pixels = nullptr;
     TUniqueBitmap bitmap = CreateDibSection(client.right, client.bottom, &pixels);
     if (!pixels) throw EInstallerGeneralError(u"Not enough memory for a picture.");
     TWindowDC screen(nullptr);
     HDC dc = CreateCompatibleDC(screen.Get());
     HGDIOBJ old = SelectObject(dc, bitmap.Get());
-    BitBlt(dc, 0, 0, client.right, client.bottom, screen.Get(), origin.x, origin.y, SRCCOPY);
+    draw(dc, client, screen.Get());
     GdiFlush();
     SelectObject(dc, old);
     DeleteDC(dc);
     if (bits) *bits = pixels;
     return bitmap;
+}
+
+}  // namespace
+
+void SaveWindowPng(HWND window, const String& fileName) {
+    const TUniqueBitmap bitmap = ClientPicture(window, nullptr, [window](HDC dc, const RECT& client, HDC) {
+        // What the window shows: its surface holds the pixels of every child too. Where nothing
+        // can be read back (no surface), the windows are asked to print themselves.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        {
+            TWindowDC source(window);
+            BitBlt(dc, 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
+        }
+        if (!IsWindowVisible(window)) PrintTree(window, window, dc, true);
+    });
+    SaveBitmapPng(bitmap.Get(), fileName);
+}
+
+TUniqueBitmap CaptureScreen(HWND window, void** bits) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return ClientPicture(window, bits, [origin](HDC dc, const RECT& client, HDC screen) {
+        BitBlt(dc, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    });
 }
 
 }  // namespace uinst

@@ -51,51 +51,9 @@ void ChooseLanguage(const TSetupProcess& setup, TDemoLanguage preselected, std::
     TWizardDriver::Click(GetDlgItem(dialog, IDOK));
 }
 
-namespace {
-
-struct TMessageBoxSearch {
-    DWORD Process;
-    HWND Found = nullptr;
-};
-
-BOOL CALLBACK FindMessageBoxOf(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<TMessageBoxSearch*>(data);
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->Process && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-HWND FindMessageBox(DWORD processId, DWORD timeoutMs) {
-    TMessageBoxSearch search{processId};
-    const DWORD start = GetTickCount();
-    for (;;) {
-        EnumWindows(FindMessageBoxOf, reinterpret_cast<LPARAM>(&search));
-        if (search.Found || GetTickCount() - start > timeoutMs) return search.Found;
-        TWizardDriver::Pump(20);
-    }
-}
-
-String MessageBoxText(HWND box) {
-    String text;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t name[16] = {};
-        GetClassNameW(child, name, 16);
-        if (lstrcmpiW(name, L"Static") == 0) text += TWizardDriver::Text(child);
-    }
-    return text;
-}
-
 void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard) {
     PostMessageW(wizard, WM_CLOSE, 0, 0);
-    HWND box = FindMessageBox(setup.Id());
+    HWND box = TWizardDriver::FindMessageBox(setup.Id());
     ASSERT_NE(box, nullptr);
     TWizardDriver::Click(GetDlgItem(box, IDOK));
 }

@@ -35,11 +35,6 @@ enum TDemoLanguage { dlGerman, dlEnglish, dlRussian };
 // English is preselected though German comes first: the choice follows the user interface.
 void ChooseLanguage(const TSetupProcess& setup, TDemoLanguage preselected = dlEnglish,
                     std::optional<TDemoLanguage> choice = std::nullopt);
-// A message box of the process (a question, in whatever language), waiting for it; none after
-// the time limit.
-HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000);
-// The texts of a message box's static controls (its message), one after the other.
-String MessageBoxText(HWND box);
 // Closes the wizard through its close question, answered with OK.
 void CancelThroughTheCloseQuestion(const TSetupProcess& setup, HWND wizard);
 

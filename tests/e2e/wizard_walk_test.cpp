@@ -130,22 +130,22 @@ TEST(WizardWalk, ClosingBeforeTheRunAsksAndEndsWithExitCodeTwo) {
     ASSERT_NE(accept, nullptr);
     for (int round = 0; round < 2; ++round) {
         TWizardDriver::Click(accept);
-        HWND notice = FindMessageBox(setup.Id());
+        HWND notice = TWizardDriver::FindMessageBox(setup.Id());
         ASSERT_NE(notice, nullptr);
-        EXPECT_TRUE(Contains(MessageBoxText(notice), u"This is a demonstration release")) << round;
+        EXPECT_TRUE(Contains(TWizardDriver::MessageBoxText(notice), u"This is a demonstration release")) << round;
         TWizardDriver::Click(GetDlgItem(notice, IDOK));
         EXPECT_TRUE(TWizardDriver::Checked(accept));
         TWizardDriver::Click(accept);  // unticked again
-        EXPECT_EQ(FindMessageBox(setup.Id(), 500), nullptr);
+        EXPECT_EQ(TWizardDriver::FindMessageBox(setup.Id(), 500), nullptr);
         EXPECT_FALSE(TWizardDriver::Enabled(d.NextButton()));
     }
     // Escape in the licence viewer asks the close question, a message box of the setup program;
     // OK confirms.
     TWizardDriver::PressKey(d.ControlOfClass(L"RichEdit20W"), VK_ESCAPE);
-    HWND box = FindMessageBox(setup.Id());
+    HWND box = TWizardDriver::FindMessageBox(setup.Id());
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(TWizardDriver::Text(box), u"ORVO Setup");
-    EXPECT_TRUE(Contains(MessageBoxText(box), u"Do you really want to quit?"));
+    EXPECT_TRUE(Contains(TWizardDriver::MessageBoxText(box), u"Do you really want to quit?"));
     TWizardDriver::Click(GetDlgItem(box, IDOK));
     EXPECT_EQ(setup.Wait(), 2u);
 }
@@ -209,7 +209,7 @@ void WalkToTheSetupPage(const TSetupProcess& setup, TWizardDriver& d, const char
     TWizardDriver::Click(d.Control(u"I accept the terms of the license agreement"));
     // Where message boxes are shown, ticking the box shows a notice first.
     if (!setup.SuppressesMessageBoxes()) {
-        HWND notice = FindMessageBox(setup.Id());
+        HWND notice = TWizardDriver::FindMessageBox(setup.Id());
         ASSERT_NE(notice, nullptr);
         TWizardDriver::Click(GetDlgItem(notice, IDOK));
     }

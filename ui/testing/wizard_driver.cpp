@@ -62,6 +62,17 @@ HWND TWizardDriver::FindLanguageDialog(DWORD processId, DWORD timeoutMs) {
     return WaitForTopLevel(processId, L"uinst.TInstallerLanguageDialog", timeoutMs);
 }
 
+HWND TWizardDriver::FindMessageBox(DWORD processId, DWORD timeoutMs) {
+    return WaitForTopLevel(processId, L"#32770", timeoutMs);
+}
+
+String TWizardDriver::MessageBoxText(HWND box) {
+    String text;
+    for (HWND child : ChildrenOf(box))
+        if (IsClass(child, L"Static")) text += Text(child);
+    return text;
+}
+
 HWND TWizardDriver::ActivePage() const {
     for (HWND child : ChildrenOf(FWizard))
         if (IsClass(child, L"uinst.TInstallerPage") && Visible(child)) return child;

@@ -18,6 +18,10 @@ public:
     static HWND FindWizard(DWORD processId, DWORD timeoutMs = 20000);
     // The language dialog of the process.
     static HWND FindLanguageDialog(DWORD processId, DWORD timeoutMs = 20000);
+    // A message box (or other system dialog) of the process.
+    static HWND FindMessageBox(DWORD processId, DWORD timeoutMs = 10000);
+    // The message of a message box: the texts of its static controls, one after the other.
+    static String MessageBoxText(HWND box);
 
     explicit TWizardDriver(HWND wizard) : FWizard(wizard) {}
     HWND Wizard() const { return FWizard; }
